@@ -1,0 +1,41 @@
+# Two commands do everything on a fresh Debian 12 machine:
+#   make demo   installs what is missing, builds, and starts Kalmo
+#   make test   installs what is missing, builds with sanitizers, runs every test
+JOBS ?= $(shell nproc)
+BUILD ?= build
+TEST_BUILD ?= build-asan
+SCREENSHOT ?= out/kalmo.png
+
+.PHONY: demo test deps build build-test screenshot fuzz bench clean
+
+deps:
+	@./scripts/setup-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALMO_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@./scripts/demo.sh $(BUILD) $(SCREENSHOT)
+
+build-test: deps
+	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALMO_SANITIZE=ON -DKALMO_BENCH=OFF
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+
+test: build-test
+	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Screenshot of the main window under Xvfb at 1366x768, for the README.
+screenshot: build
+	mkdir -p docs
+	xvfb-run -a -s "-screen 0 1366x768x24" $(BUILD)/src/kalmo --screenshot docs/screenshot.png --quit-after 2
+
+fuzz: deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKALMO_FUZZ=ON -DKALMO_TESTS=OFF -DKALMO_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do $$b; done
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD) build-fuzz

@@ -1,0 +1,15 @@
+#pragma once
+// Text <-> bytes in code page 936 (GBK), the code page of the controllers and
+// of existing users' files. Byte 0x80 is the euro sign there.
+#include <QByteArray>
+#include <QString>
+
+namespace kalmo::cp936 {
+
+QByteArray encode(const QString &text);
+// Decodes a whole buffer at once, so a double-byte character is never split.
+QString decode(const QByteArray &bytes);
+// The character that byte 0x80 stands for (U+20AC).
+inline constexpr char16_t kEuro = u'\u20AC';
+
+} // namespace kalmo::cp936
