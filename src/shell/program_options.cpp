@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QRegularExpression>
 
 namespace kalmo {
 
@@ -73,8 +74,12 @@ ParsedOptions parseProgramOptions(const QStringList &arguments)
         return fail(QStringLiteral("--link takes serial or network, not \"%1\".")
                         .arg(parser.value(link)));
     if (parser.isSet(device)) {
+        // Four dotted decimal numbers, each 0..255.
+        static const QRegularExpression dottedQuad(
+            QStringLiteral("^\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
         QHostAddress address;
-        if (!address.setAddress(parser.value(device)) ||
+        if (!dottedQuad.match(parser.value(device)).hasMatch() ||
+            !address.setAddress(parser.value(device)) ||
             address.protocol() != QAbstractSocket::IPv4Protocol)
             return fail(QStringLiteral("--device takes an IPv4 address such as 127.0.0.2, not "
                                        "\"%1\".")
