@@ -1,0 +1,218 @@
+// kalmo-sim: one virtual controller on a pseudo-terminal. The first line on
+// standard output is the path of the serial port to open.
+#include "pty_endpoint.h"
+#include "serial_functions.h"
+#include "virtual_controller.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <limits>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace kalmo::sim;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
+void quitOnSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        char byte;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+        app.quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+[[noreturn]] void fail(const QString &message)
+{
+    std::fprintf(stderr, "kalmo-sim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+double probabilityOption(const QCommandLineParser &parser, const QString &name)
+{
+    if (!parser.isSet(name)) return 0;
+    bool ok = false;
+    const double p = parser.value(name).toDouble(&ok);
+    if (!ok || p < 0 || p > 1)
+        fail(QStringLiteral("--%1 wants a probability between 0 and 1").arg(name));
+    return p;
+}
+
+qint64 integerOption(const QCommandLineParser &parser, const QString &name, int base, qint64 low,
+                     qint64 high, qint64 fallback)
+{
+    if (!parser.isSet(name)) return fallback;
+    bool ok = false;
+    const qint64 v = parser.value(name).toLongLong(&ok, base);
+    if (!ok || v < low || v > high)
+        fail(QStringLiteral("--%1: %2 is out of range").arg(name, parser.value(name)));
+    return v;
+}
+
+const char *faultName(ReplyFault fault)
+{
+    switch (fault) {
+    case ReplyFault::None:
+        return "";
+    case ReplyFault::Dropped:
+        return " (dropped)";
+    case ReplyFault::Corrupted:
+        return " (corrupted)";
+    case ReplyFault::Truncated:
+        return " (truncated)";
+    case ReplyFault::WrongTrailer:
+        return " (wrong trailer)";
+    }
+    return "";
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kalmo-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.14.0"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A virtual Kalmo controller on a pseudo-terminal. The first line printed is the "
+        "serial port to open."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the port."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("type"), QStringLiteral("Device type code (default 8, KVRQ101)."),
+         QStringLiteral("CODE")},
+        {QStringLiteral("firmware-version"),
+         QStringLiteral("Firmware version, four hex digits (default 3305)."),
+         QStringLiteral("HEX")},
+        {QStringLiteral("series"), QStringLiteral("Series number 0..4095 (default 1)."),
+         QStringLiteral("N")},
+        {QStringLiteral("drop"), QStringLiteral("Probability of sending no reply."),
+         QStringLiteral("P")},
+        {QStringLiteral("corrupt"), QStringLiteral("Probability of a reply with a bad CRC."),
+         QStringLiteral("P")},
+        {QStringLiteral("truncate"), QStringLiteral("Probability of a reply cut short."),
+         QStringLiteral("P")},
+        {QStringLiteral("wrong-trailer"),
+         QStringLiteral("Probability of a reply that does not end AA AA."), QStringLiteral("P")},
+        {QStringLiteral("delay"), QStringLiteral("Wait MS milliseconds before each reply."),
+         QStringLiteral("MS")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the fault generator (default 1)."),
+         QStringLiteral("N")},
+        {QStringLiteral("animate-inputs"),
+         QStringLiteral("Switch the next input channel every MS milliseconds."),
+         QStringLiteral("MS")},
+        {QStringLiteral("verbose"), QStringLiteral("Log every request on standard error.")},
+    });
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+
+    DeviceProfile profile;
+    profile.deviceType = quint8(integerOption(parser, QStringLiteral("type"), 10, 0, 255, 8));
+    profile.firmwareVersion =
+        quint16(integerOption(parser, QStringLiteral("firmware-version"), 16, 0, 0xFFFF, 0x3305));
+    profile.series = int(integerOption(parser, QStringLiteral("series"), 10, 0, 4095, 1));
+
+    FaultOptions faults;
+    faults.dropProbability = probabilityOption(parser, QStringLiteral("drop"));
+    faults.corruptProbability = probabilityOption(parser, QStringLiteral("corrupt"));
+    faults.truncateProbability = probabilityOption(parser, QStringLiteral("truncate"));
+    faults.wrongTrailerProbability = probabilityOption(parser, QStringLiteral("wrong-trailer"));
+    faults.delayMs = int(integerOption(parser, QStringLiteral("delay"), 10, 0, 600000, 0));
+    faults.seed = quint64(integerOption(parser, QStringLiteral("seed"), 10, 0,
+                                        std::numeric_limits<qint64>::max(), 1));
+    const bool verbose = parser.isSet(QStringLiteral("verbose"));
+    const int animateMs =
+        int(integerOption(parser, QStringLiteral("animate-inputs"), 10, 0, 600000, 0));
+
+    VirtualController controller(profile);
+    controller.setFaults(faults);
+
+    PtyEndpoint endpoint(&controller);
+    QString error;
+    if (!endpoint.open(&error)) fail(error);
+    if (parser.isSet(QStringLiteral("link")) &&
+        !endpoint.createLink(parser.value(QStringLiteral("link")), &error))
+        fail(error);
+
+    std::printf("%s\n", qPrintable(endpoint.slavePath()));
+    std::fflush(stdout);
+
+    int completedTransfers = 0;
+    QObject::connect(
+        &endpoint, &PtyEndpoint::requestServed, &app, [&](const SerialExchange &exchange) {
+            if (verbose) {
+                const SerialFunction *f = exchange.functionNumber >= 0
+                                              ? findSerialFunction(quint8(exchange.functionNumber))
+                                              : nullptr;
+                std::fprintf(
+                    stderr, "fn %d %s: %s%s\n", exchange.functionNumber,
+                    f ? f->description : "unknown",
+                    exchange.requestSound
+                        ? qPrintable(QStringLiteral("%1-byte reply").arg(exchange.reply.size()))
+                        : "no reply",
+                    faultName(exchange.fault));
+            }
+            const FirmwareStore &fw = controller.state().firmware;
+            if (fw.completedTransfers != completedTransfers) {
+                completedTransfers = fw.completedTransfers;
+                std::fprintf(stderr, "firmware image stored: %lld bytes, checksum %08X\n",
+                             static_cast<long long>(fw.image.size()), fw.imageChecksum);
+            }
+        });
+    if (verbose) {
+        QObject::connect(&endpoint, &PtyEndpoint::peerClosed, &app,
+                         [] { std::fprintf(stderr, "port closed by the tool\n"); });
+        QObject::connect(&endpoint, &PtyEndpoint::peerOpened, &app,
+                         [] { std::fprintf(stderr, "port opened again\n"); });
+        QObject::connect(&endpoint, &PtyEndpoint::noiseDiscarded, &app, [](qsizetype bytes) {
+            std::fprintf(stderr, "%lld bytes skipped: not a sound request\n",
+                         static_cast<long long>(bytes));
+        });
+    }
+
+    QTimer animation;
+    if (animateMs > 0) {
+        int channel = 0;
+        QObject::connect(&animation, &QTimer::timeout, &app, [&controller, channel]() mutable {
+            if (!controller.setInput(channel, !controller.state().dio.inputs[channel])) {
+                channel = 0;
+                controller.setInput(channel, !controller.state().dio.inputs[channel]);
+            }
+            ++channel;
+        });
+        animation.start(animateMs);
+    }
+
+    quitOnSignals(app);
+    const int status = app.exec();
+    endpoint.close();
+    return status;
+}

@@ -1,0 +1,370 @@
+#include "virtual_controller.h"
+
+#include "device_blocks.h"
+#include "link/crc.h"
+#include "link/frames.h"
+#include "serial_functions.h"
+#include "shell/error_log.h"
+
+#include <QElapsedTimer>
+
+#include <memory>
+
+namespace kalmo::sim {
+
+namespace {
+
+VirtualController::TickSource monotonicTick()
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    return [timer] { return timer->elapsed(); };
+}
+
+// The wall-clock time of the host, as a calendar value.
+QDateTime hostClock()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return QDateTime(now.date(), now.time(), Qt::UTC);
+}
+
+// Frame bytes from..from+count-1 of a request whose length is already known
+// to cover them.
+QByteArray payload(const QByteArray &request, qsizetype from, qsizetype count)
+{
+    byteAt(request, from + count - 1);
+    return request.mid(from, count);
+}
+
+// The request is a sound frame: header, trailer and the CRC over the function
+// number and payload.
+bool soundFrame(const QByteArray &request)
+{
+    const qsizetype n = request.size();
+    if (n < kMinSerialFrameLength) return false;
+    if (byteAt(request, 0) != kSerialHeaderByte || byteAt(request, 1) != kSerialHeaderByte ||
+        byteAt(request, n - 2) != kSerialTrailerByte ||
+        byteAt(request, n - 1) != kSerialTrailerByte)
+        return false;
+    const quint16 crc = CrcCheck(request, n);
+    return byteAt(request, n - 4) == (crc & 0xFF) && byteAt(request, n - 3) == (crc >> 8);
+}
+
+} // namespace
+
+VirtualController::VirtualController(const DeviceProfile &profile)
+    : m_random(m_faults.seed), m_tick(monotonicTick())
+{
+    m_state = makeDeviceState(profile, hostClock(), tick());
+}
+
+void VirtualController::setFaults(const FaultOptions &faults)
+{
+    m_faults = faults;
+    m_random.seed(faults.seed);
+}
+
+void VirtualController::setTickSource(TickSource source)
+{
+    const QDateTime reading = clockReading();
+    const quint8 weekday = clockWeekday();
+    m_tick = std::move(source);
+    m_state.clock.set(reading, weekday, tick());
+}
+
+qint64 VirtualController::tick() const
+{
+    return m_tick();
+}
+
+QDateTime VirtualController::clockReading() const
+{
+    return m_state.clock.readingAt(tick());
+}
+
+quint8 VirtualController::clockWeekday() const
+{
+    return m_state.clock.weekdayAt(tick());
+}
+
+void VirtualController::setClock(const QDateTime &reading, quint8 weekday)
+{
+    m_state.clock.set(reading, weekday, tick());
+}
+
+bool VirtualController::setInput(int channel, bool on)
+{
+    const ModelInfo *model = findModel(m_state.system.deviceType);
+    const int inputs = model ? model->inputs : 24;
+    if (channel < 0 || channel >= inputs) return false;
+    m_state.dio.inputs[channel] = on;
+    return true;
+}
+
+SerialExchange VirtualController::serveSerial(const QByteArray &request)
+{
+    SerialExchange exchange;
+    if (request.size() >= 3) exchange.functionNumber = static_cast<quint8>(request[2]);
+    if (!soundFrame(request)) return exchange;
+    const quint8 number = static_cast<quint8>(request[2]);
+    const SerialFunction *function = findSerialFunction(number);
+    if (!function || !function->requestLengths.contains(int(request.size()))) return exchange;
+
+    bool answered = false;
+    QByteArray data;
+    try {
+        data = replyData(number, request, answered);
+    } catch (const ProcedureError &) {
+        answered = false; // a request the handler could not read
+    }
+    if (!answered) return exchange;
+
+    exchange.requestSound = true;
+    exchange.cleanReply = buildSerialFrame(number, data);
+    Q_ASSERT(function->replyLength <= 0 || exchange.cleanReply.size() == function->replyLength);
+    exchange.reply = applyFaults(exchange.cleanReply, exchange.fault);
+    return exchange;
+}
+
+double VirtualController::draw()
+{
+    // 53 random bits as a fraction in [0, 1): the same on every platform.
+    return double(m_random() >> 11) * 0x1.0p-53;
+}
+
+QByteArray VirtualController::applyFaults(const QByteArray &reply, ReplyFault &fault)
+{
+    // Four draws for every reply, so one option does not shift the others.
+    const double drop = draw();
+    const double corrupt = draw();
+    const double truncate = draw();
+    const double trailer = draw();
+    const auto pick = [this](qsizetype lowest, qsizetype highest) {
+        return lowest + qsizetype(m_random() % quint64(highest - lowest + 1));
+    };
+    const qsizetype n = reply.size();
+
+    if (drop < m_faults.dropProbability) {
+        fault = ReplyFault::Dropped;
+        return {};
+    }
+    if (corrupt < m_faults.corruptProbability) {
+        fault = ReplyFault::Corrupted;
+        QByteArray bad = reply;
+        const qsizetype bit = pick(2 * 8, (n - 2) * 8 - 1); // number, data or CRC
+        bad[bit / 8] = static_cast<char>(bad[bit / 8] ^ (1 << (bit % 8)));
+        return bad;
+    }
+    if (truncate < m_faults.truncateProbability) {
+        fault = ReplyFault::Truncated;
+        return reply.left(pick(1, n - 1));
+    }
+    if (trailer < m_faults.wrongTrailerProbability) {
+        fault = ReplyFault::WrongTrailer;
+        QByteArray bad = reply;
+        bad[n - 2] = static_cast<char>(0xBB);
+        bad[n - 1] = static_cast<char>(0xBB);
+        return bad;
+    }
+    fault = ReplyFault::None;
+    return reply;
+}
+
+void VirtualController::receivePacket(const QByteArray &packet)
+{
+    FirmwareStore &fw = m_state.firmware;
+    const bool wanted =
+        fw.transferOpen && fw.receiving.size() / kFirmwarePacketSize < fw.announcedPackets;
+    if (!wanted) {
+        ++fw.strayPackets;
+        return;
+    }
+    fw.receiving.append(packet);
+    if (fw.receiving.size() / kFirmwarePacketSize == fw.announcedPackets) {
+        fw.image = fw.receiving;
+        fw.imageChecksum = imageChecksum(fw.image);
+        fw.receiving.clear();
+        fw.transferOpen = false;
+        ++fw.completedTransfers;
+    }
+}
+
+// The data part of the reply (between the function number and the CRC).
+// `answered` stays false for a request the device refuses.
+QByteArray VirtualController::replyData(quint8 function, const QByteArray &request, bool &answered)
+{
+    DeviceState &s = m_state;
+    const qsizetype n = request.size();
+    answered = true;
+    const auto data = [&](qsizetype count) { return payload(request, 3, count); };
+
+    switch (function) {
+    case 1:
+        return systemInfoSerialData(s);
+    case 4:
+        if (!applyWriteImage(s, data(kWriteImageLength))) {
+            answered = false;
+            return {};
+        }
+        return writeImage(s) + QByteArray(32, '\0');
+    case 13:
+        return dioSerialData(s,
+                             serialDioReplyLength(s.system.deviceType, s.system.firmwareVersion));
+    case 14:
+        applyDoWrite(s, data(kDoWriteDataLength));
+        return doWriteData(s);
+    case 19:
+        return clockData(clockReading(), clockWeekday());
+    case 20: {
+        // A date or time that does not exist leaves the clock as it was.
+        if (const auto setting = parseClockData(data(kClockDataLength)))
+            setClock(setting->reading, setting->weekday);
+        return clockData(clockReading(), clockWeekday());
+    }
+    case 21:
+        return tagBlock(s.identity);
+    case 22:
+        applyTagBlock(s.identity, data(kTagBlockLength));
+        return tagBlock(s.identity);
+    case 32:
+        return slaveRecord(s, byteAt(request, 3));
+    case 33: {
+        const QByteArray record = data(kSlaveRecordLength);
+        applySlaveRecord(s, record);
+        return slaveRecord(s, byteAt(record, 0));
+    }
+    case 36: {
+        const QByteArray mac = data(kMacLength);
+        for (int i = 0; i < kMacLength; ++i)
+            s.network.mac[i] = byteAt(mac, i);
+        return mac;
+    }
+    case 37:
+        return QByteArray(reinterpret_cast<const char *>(s.network.mac.data()), kMacLength);
+    case 40:
+        return QByteArray(1, static_cast<char>(s.maintenance.ramTestResult));
+    case 43:
+        // Stop the user program and clear it.
+        s.maintenance.programRunning = false;
+        ++s.maintenance.stopAndClearCount;
+        s.travel.noUserProgram = 1;
+        s.controlBlock[0] = 0; // function blocks stopped
+        return {};
+    case 44:
+        s.maintenance.lightBoardCheck = byteAt(request, 3) != 0 ? 1 : 0;
+        return QByteArray(1, static_cast<char>(s.maintenance.lightBoardCheck));
+    case 45:
+        s.firmware.transferOpen = true;
+        s.firmware.announcedPackets = 0;
+        s.firmware.receiving.clear();
+        return {};
+    case 46:
+        // The packet count; packets received before it start again.
+        s.firmware.announcedPackets = byteAt(request, 3) | (byteAt(request, 4) << 8);
+        s.firmware.receiving.clear();
+        return data(2);
+    case 47:
+        receivePacket(data(kFirmwarePacketSize));
+        return {};
+    case 52:
+        s.factoryParameters.restoreInto(s, AllGroups);
+        return {};
+    case 55:
+        s.savedParameters = ParameterSet::capture(s);
+        return {};
+    case 56: {
+        // Bare: everything saved comes back. With 0x55 0xAA and a selection
+        // byte: the selected groups only.
+        quint8 groups = AllGroups;
+        if (n == 10) {
+            if (byteAt(request, 3) != 0x55 || byteAt(request, 4) != 0xAA) {
+                answered = false;
+                return {};
+            }
+            groups = byteAt(request, 5);
+        }
+        if (s.savedParameters) s.savedParameters->restoreInto(s, groups);
+        return {};
+    }
+    case 57:
+        return zigbeeBlock(s.zigbee);
+    case 58: {
+        HighSpeedIo &io = s.highSpeedIo;
+        if (n == 13) {
+            io.di22 = byteAt(request, 3);
+            io.di23 = byteAt(request, 4);
+            io.di21 = byteAt(request, 5);
+            io.di20 = byteAt(request, 6);
+            io.q00 = byteAt(request, 7);
+            io.q01 = byteAt(request, 8);
+            return QByteArray{} + char(io.di22) + char(io.di23) + char(io.di21) + char(io.di20) +
+                   char(io.q00) + char(io.q01);
+        }
+        io.di22 = byteAt(request, 3);
+        io.di23 = byteAt(request, 4);
+        io.q00 = byteAt(request, 5);
+        io.q01 = byteAt(request, 6);
+        return QByteArray{} + char(io.di22) + char(io.di23) + char(io.q00) + char(io.q01);
+    }
+    case 59: {
+        // Two frequencies, high byte first.
+        for (int i = 0; i < 2; ++i)
+            s.outputFrequencies[i] = static_cast<quint16>((byteAt(request, 3 + 2 * i) << 8) |
+                                                          byteAt(request, 4 + 2 * i));
+        return data(4);
+    }
+    case 64:
+        applyZigbeeBlock(s.zigbee, data(kZigbeeBlockLength));
+        return zigbeeBlock(s.zigbee);
+    case 65:
+        return QByteArray(1, static_cast<char>(s.zigbee.testResult)) + '\0';
+    case 66:
+        return slaveForwardingBlock(s.slaveForwarding);
+    case 67:
+        applySlaveForwardingBlock(s.slaveForwarding, data(kSlaveForwardingBlockLength));
+        return {};
+    case 68:
+        return s.forwardingBlock;
+    case 69:
+        applyForwardingWrite(s.forwardingBlock, data(n - 7));
+        return {};
+    case 70:
+        return s.redundancyBlock;
+    case 71:
+        s.redundancyBlock = data(kRedundancyBlockLength);
+        return {};
+    case 73:
+        return smBlock(s.smValues);
+    case 74:
+        applySmBlock(s.smValues, data(kSmBlockLength));
+        return {};
+    case 75:
+        return s.controlBlock;
+    case 76:
+        s.controlBlock = data(kControlBlockLength);
+        return {};
+    case 77:
+        return gatewayBlock(s.network);
+    case 78:
+        applyGatewayBlock(s.network, data(kGatewayBlockLength));
+        return {};
+    case 79:
+        return QByteArray(1, static_cast<char>(s.profibusEnabled));
+    case 80:
+        s.profibusEnabled = byteAt(request, 3);
+        return QByteArray(1, static_cast<char>(s.profibusEnabled));
+    case 87:
+        s.can.baudIndex = byteAt(request, 3);
+        s.can.role = byteAt(request, 4);
+        return QByteArray{} + char(s.can.baudIndex) + char(s.can.role);
+    case 88:
+        return QByteArray(1, static_cast<char>(s.can.detectValue));
+    case 89:
+        return QByteArray{} + char(s.can.baudIndex) + char(s.can.role);
+    default:
+        answered = false;
+        return {};
+    }
+}
+
+} // namespace kalmo::sim
