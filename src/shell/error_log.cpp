@@ -13,9 +13,18 @@ ProcedureError::ProcedureError(const QString &description)
 {
 }
 
-QString subscriptOutOfRangeText() { return QStringLiteral("下标越界"); }
-QString typeMismatchText() { return QStringLiteral("类型不匹配"); }
-QString overflowText() { return QStringLiteral("溢出"); }
+QString subscriptOutOfRangeText()
+{
+    return QStringLiteral("下标越界");
+}
+QString typeMismatchText()
+{
+    return QStringLiteral("类型不匹配");
+}
+QString overflowText()
+{
+    return QStringLiteral("溢出");
+}
 
 QString errorLogFileName(ErrorLogFile file)
 {
@@ -49,35 +58,28 @@ QByteArray formatErrorLogLine(const QDateTime &when, const QString &description,
 void appendErrorLog(const QString &label, const QString &description, ErrorLogFile file)
 {
     QFile log(errorLogFileName(file));
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append)) return;
     log.write(formatErrorLogLine(QDateTime::currentDateTime(), description, label));
 }
 
 QString describeError(const std::exception &e)
 {
-    if (auto *p = dynamic_cast<const ProcedureError *>(&e))
-        return p->description();
-    if (dynamic_cast<const std::out_of_range *>(&e))
-        return subscriptOutOfRangeText();
-    if (dynamic_cast<const std::bad_alloc *>(&e))
-        return QStringLiteral("内存不足");
-    if (dynamic_cast<const std::overflow_error *>(&e))
-        return overflowText();
+    if (auto *p = dynamic_cast<const ProcedureError *>(&e)) return p->description();
+    if (dynamic_cast<const std::out_of_range *>(&e)) return subscriptOutOfRangeText();
+    if (dynamic_cast<const std::bad_alloc *>(&e)) return QStringLiteral("内存不足");
+    if (dynamic_cast<const std::overflow_error *>(&e)) return overflowText();
     return QString::fromLocal8Bit(e.what());
 }
 
 quint8 byteAt(const QByteArray &bytes, qsizetype index)
 {
-    if (index < 0 || index >= bytes.size())
-        throw ProcedureError(subscriptOutOfRangeText());
+    if (index < 0 || index >= bytes.size()) throw ProcedureError(subscriptOutOfRangeText());
     return static_cast<quint8>(bytes[index]);
 }
 
 void setByteAt(QByteArray &bytes, qsizetype index, quint8 value)
 {
-    if (index < 0 || index >= bytes.size())
-        throw ProcedureError(subscriptOutOfRangeText());
+    if (index < 0 || index >= bytes.size()) throw ProcedureError(subscriptOutOfRangeText());
     bytes[index] = static_cast<char>(value);
 }
 

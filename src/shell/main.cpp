@@ -28,16 +28,14 @@ int main(int argc, char *argv[])
 
     auto saveScreenshot = [window, file = options.screenshotFile] {
         if (!window->grab().save(file, "PNG"))
-            std::fprintf(stderr, "kalmo: cannot write the screenshot %s\n",
-                         qPrintable(file));
+            std::fprintf(stderr, "kalmo: cannot write the screenshot %s\n", qPrintable(file));
     };
     if (options.quitAfterSeconds) {
-        QTimer::singleShot(qRound(*options.quitAfterSeconds * 1000), &app, [&app, &options,
-                                                                            saveScreenshot] {
-            if (!options.screenshotFile.isEmpty())
-                saveScreenshot();
-            app.quit();
-        });
+        QTimer::singleShot(qRound(*options.quitAfterSeconds * 1000), &app,
+                           [&app, &options, saveScreenshot] {
+                               if (!options.screenshotFile.isEmpty()) saveScreenshot();
+                               app.quit();
+                           });
     } else if (!options.screenshotFile.isEmpty()) {
         // Alone, the screenshot is taken as soon as the window is shown.
         QTimer::singleShot(0, window, saveScreenshot);

@@ -50,8 +50,7 @@ ParsedOptions parseProgramOptions(const QStringList &arguments)
         return result;
     };
 
-    if (!parser.parse(arguments))
-        return fail(parser.errorText());
+    if (!parser.parse(arguments)) return fail(parser.errorText());
     if (parser.isSet(help)) {
         result.exitNow = true;
         result.message = parser.helpText();
@@ -71,8 +70,8 @@ ParsedOptions parseProgramOptions(const QStringList &arguments)
     else if (linkName == QLatin1String("network"))
         o.link = ProgramOptions::Link::Network;
     else
-        return fail(QStringLiteral("--link takes serial or network, not \"%1\".")
-                        .arg(parser.value(link)));
+        return fail(
+            QStringLiteral("--link takes serial or network, not \"%1\".").arg(parser.value(link)));
     if (parser.isSet(device)) {
         // Four dotted decimal numbers, each 0..255.
         static const QRegularExpression dottedQuad(
