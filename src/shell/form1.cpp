@@ -2,6 +2,7 @@
 
 #include "device/system_info_panel.h"
 #include "image/image_file_panel.h"
+#include "link/serial_link.h"
 #include "panel/clock_io_panel.h"
 #include "panel/controls.h"
 #include "panel/maintenance_panel.h"
@@ -21,6 +22,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <limits>
 
 namespace kalmo {
 
@@ -173,6 +176,29 @@ QString clockDisplayText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy年MM月dd日    hh:mm:ss"));
 }
 
+QString numberText(qint64 value)
+{
+    return value >= 0 ? u' ' + QString::number(value) : QString::number(value);
+}
+
+qint32 nextCount(qint32 count)
+{
+    return count == std::numeric_limits<qint32>::max() ? 0 : count + 1;
+}
+
+SerialPortChoice chooseSerialPort(const QString *selectedEntry, const SerialPortChoice &last)
+{
+    if (!selectedEntry) return last;
+    const QString name = selectedEntry->trimmed();
+    if (name.startsWith(QStringLiteral("COM"))) {
+        bool ok = false;
+        const int number = name.mid(3).toInt(&ok);
+        if (ok && number >= 1 && number <= 32768)
+            return {QStringLiteral("COM") + QString::number(number), qint16(number - 1)};
+    }
+    return {name, last.index};
+}
+
 Form1::Form1(const ProgramOptions &options, QWidget *parent)
     : QMainWindow(parent), currentTime([] { return QDateTime::currentDateTime(); }),
       endProgram([] { QCoreApplication::exit(0); }), m_options(options)
@@ -191,9 +217,41 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
 
     buildTimers();
 
+    Comm1 = new SerialLink(this);
+    Comm1->setObjectName(QStringLiteral("Comm1"));
+    m_dispatcher = std::make_unique<Dispatcher>(
+        static_cast<DispatcherHost &>(*this),
+        DispatcherTimers{Timer1, Timer2, timMscon, timCheckDevice, Sleep_Timer});
+
+    showMessageBox = [this](const MessageBoxRequest &request) {
+        auto *box =
+            new QMessageBox(request.icon, request.title, request.text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
+
     connect(DisTimer, &QTimer::timeout, this, &Form1::DisTimer_Timer);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(timMscon, &QTimer::timeout, this, &Form1::timMscon_Timer);
+    connect(Time2Start, &QTimer::timeout, this, &Form1::Time2Start_Timer);
+    connect(Sleep_Timer, &QTimer::timeout, this, &Form1::Sleep_Timer_Timer);
+    connect(ProgressTimer, &QTimer::timeout, this, &Form1::ProgressTimer_Timer);
+    connect(Comm1, &SerialLink::received, this, &Form1::Comm1_OnComm);
+    // A failing port is dealt with once the procedure that was using it has
+    // ended, never in the middle of a dispatcher step or a reply.
+    connect(Comm1, &SerialLink::failed, this, [this](const SerialPortFailure &failure) {
+        QMetaObject::invokeMethod(
+            this, [this, failure] { serialPortFailed(failure); }, Qt::QueuedConnection);
+    });
+
     connect(cmdESC, &QPushButton::clicked, this, &Form1::cmdESC_Click);
     connect(systemInfo->cmdSetPara, &QPushButton::clicked, this, &Form1::cmdSetPara_Click);
+    for (int i = 0; i < 2; ++i)
+        connect(optComm[i], &QRadioButton::clicked, this, [this, i] { optComm_Click(i); });
+    connect(StartRun, &QPushButton::clicked, this, &Form1::StartRun_Click);
+    connect(cmdPause, &QPushButton::clicked, this, &Form1::cmdPause_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
 
     // Shortcuts work whichever control of the window has the focus.
     QCoreApplication::instance()->installEventFilter(this);
@@ -365,7 +423,9 @@ void Form1::Form_Load()
         InitialComboBox();
 
         // The serial link unless the program options ask for the network.
-        optComm[m_options.link == ProgramOptions::Link::Network ? 1 : 0]->setChecked(true);
+        const int link = m_options.link == ProgramOptions::Link::Network ? 1 : 0;
+        optComm[link]->setChecked(true);
+        optComm_Click(link);
 
         QFont bold = Text2->font();
         bold.setBold(true);
@@ -376,8 +436,13 @@ void Form1::Form_Load()
         systemInfo->Text_InterTimeComm2->setText(QStringLiteral("100"));
         systemInfo->Text_WaitTimeComm2->setText(QStringLiteral("1000"));
 
-        // The command-line record, kept for the whole run.
+        // The command-line record, kept for the whole run; a record fills the
+        // panel and starts communication once, half a second later.
         commandLine = m_options.commandLineRecord;
+        if (!commandLine.trimmed().isEmpty()) {
+            AnalysisParam(commandLine);
+            Time2Start->start();
+        }
     });
 }
 

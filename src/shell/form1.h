@@ -1,16 +1,24 @@
 #pragma once
 // The main window: the connection bar, the status line and the panel
 // sections in tabs; start-up, the clock display, the keyboard shortcuts and
-// closing.
+// closing; the serial connection with its dispatcher, time-outs, progress and
+// reply handling (form1_connection.cpp, form1_dispatch_host.cpp,
+// form1_serial_replies.cpp).
+#include "device/sys_param_block.h"
+#include "engine/dispatcher.h"
+#include "engine/progress.h"
+#include "engine/serial_replies.h"
 #include "shell/program_options.h"
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -31,6 +39,8 @@ class MaintenancePanel;
 class UpgradePanel;
 class ImageFilePanel;
 class ParameterDialogsPanel;
+class SerialLink;
+struct SerialPortFailure;
 
 // One entry of the version range table read by the system information display.
 struct RangeBounds
@@ -64,7 +74,34 @@ bool TestCom(const QString &portName);
 // The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
 QString clockDisplayText(const QDateTime &time);
 
-class Form1 : public QMainWindow
+// A number as the status line writes counters: a leading space for values
+// that are not negative (" 3", "-1").
+QString numberText(qint64 value);
+
+// The reply and time-out counters count on; past the largest value they start
+// again at 0.
+qint32 nextCount(qint32 count);
+
+// The serial port a connection opens. An entry "COMn" opens port n (the port
+// index n - 1 is kept); any other entry (a device path, ttyUSB0) is opened by
+// its name. With no entry selected the port used last is opened again.
+struct SerialPortChoice
+{
+    QString name;
+    qint16 index = 0; // zero-based COM port number, kept between connections
+};
+SerialPortChoice chooseSerialPort(const QString *selectedEntry, const SerialPortChoice &last);
+
+// A message box the window shows; tests replace Form1::showMessageBox to
+// watch them.
+struct MessageBoxRequest
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+};
+
+class Form1 : public QMainWindow, private DispatcherHost
 {
     Q_OBJECT
 public:
@@ -130,10 +167,48 @@ public:
     // The slave-device dialog, unloaded together with the main window.
     QPointer<QWidget> slaveInfoForm;
 
+    // The serial communications port (objectName "Comm1").
+    SerialLink *Comm1 = nullptr;
+
+    // Program-wide state of a connection
+    QByteArray serialReply;           // the last serial reply, as read from the port
+    SysParamRecord sysParam;          // the system parameter record of the device
+    ZigbeeRecord zigbeeRecord;        // the Zigbee block, shown by DistributeZigbee
+    CanReplyValues canReplyValues;    // the last CAN replies, shown by the CAN dialog
+    qint32 serialReplyCounter = 0;    // Text4
+    qint32 receiveTimeoutCounter = 0; // Text3
+    SerialPortChoice serialPort{QStringLiteral("COM1"), 0}; // the port used last
+    ProgressState progress; // mirrored onto ProgressBar and lb_ProgProc
+    // Firmware transfer (its packet table and counters), emptied when an
+    // upgrade is abandoned.
+    QList<QByteArray> upgradePackets;
+    int UpgradePacketCount = 0;
+    int UpgradePacketIndex = 0;
+
+    Dispatcher &dispatcher() { return *m_dispatcher; }
+    const Dispatcher &dispatcher() const { return *m_dispatcher; }
+
+    // Every message box of the window goes through here. The default opens a
+    // window-modal box and returns at once, so no timer tick or reply is
+    // handled inside the procedure that shows it.
+    std::function<void(const MessageBoxRequest &)> showMessageBox;
+
     // Keyboard shortcuts of the main window, seen before its controls: F7 runs
     // the system-parameter write, Esc closes the window, Enter does nothing.
     // Answers whether the key was handled.
     bool Form_KeyUp(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+    // The receive event for bytes already taken from the port: counts the
+    // reply, checks it and routes it as Comm1_OnComm does.
+    void Comm1_Input(const QByteArray &input);
+
+    // Closes the port, opens the chosen port again with these settings.
+    // Throws ProcedureError when the port does not open.
+    void ReopenSerialPort(const QString &settings);
+
+    // The progress bar with its percentage label.
+    void StartProgress(int steps, bool withTimer);
+    void StepProgress();
 
 public slots:
     void DisTimer_Timer();
@@ -142,7 +217,45 @@ public slots:
     void ForCustomer();
     virtual void cmdSetPara_Click();
 
+    // Connection control
+    void optComm_Click(int index);
+    void StartRun_Click();
+    void cmdPause_Click();
+    void cmdStop_Click();
+    void Time2Start_Timer();
+
+    // Dispatcher, time-outs and progress
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void timMscon_Timer();
+    void Sleep_Timer_Timer();
+    void ProgressTimer_Timer();
+
+    // Serial receive event: reads everything waiting on Comm1.
+    void Comm1_OnComm();
+
 protected:
+    // Routines of the panel sections and dialogs that the reply handling calls
+    // once a reply's data are in place. The sections that own them fill them
+    // in; until then they do nothing.
+    virtual void ShowSysInfo() {}         // system information panel
+    virtual void DistributeDIDO() {}      // DI/DO grid, battery, hard address
+    virtual void RepaintPointButtons() {} // DI/DQ buttons after a DO write
+    virtual void DistributeMAC() {}       // MAC boxes
+    virtual void DistributeGateway() {}   // gateway and subnet mask boxes
+    virtual void DistributeRAMTest() {}   // RAM test lamps
+    virtual void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
+    virtual void DistributeZigbee() {}    // Zigbee controls from zigbeeRecord
+    virtual void OnReadSlave() {}         // Form_Resend_Slave
+    virtual void OnReadResend() {}        // Form_Resend
+    virtual void OnReadRongyu() {}        // Form_Rongyu
+    virtual void OnReadSM() {}            // Form_SM
+    virtual void OnReadCtrl() {}          // Form_Ctrl
+    virtual void CanSetReplied() {}       // CanSet lists and lamp from canReplyValues
+
+    // Applies a command-line record to the panel (image-file grammar).
+    void AnalysisParam(const QString &record);
+
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -150,12 +263,55 @@ private:
     void Form_Load();
     void InitialComboBox();
 
+    // DispatcherHost
+    Link selectedLink() const override;
+    void setStatusText(const QString &text) override;
+    BuildOutcome build(Builder builder, BuildContext &context) override;
+    void sendSerialFrame(const QByteArray &frame, int expectedReplyLength) override;
+    void sendDatagram(const QByteArray &datagram) override;
+    void reopenSerialPort(const QString &settings) override;
+    void setSerialSettings(const QString &settings) override;
+    void startProgress(int steps, bool withTimer) override;
+    void stepProgress() override;
+    bool progressFull() const override;
+    void hideProgress() override;
+    void setUpgradeButtonEnabled(bool enabled) override;
+    int upgradePacketIndex() const override;
+    void emptyUpgradePacketTable() override;
+    void resetUpgradePacketCounters() override;
+    void enableSlaveDialog() override;
+    std::array<bool, kSlaveRows> slavePendingFlags() const override;
+    void showMessage(const QString &text) override;
+
+    // Builders of this window's sections
+    BuildOutcome buildSetSysInfo(BuildContext &context);
+    BuildOutcome buildProfibusWrite(BuildContext &context);
+
+    // Connection
+    void startSerialLink();
+    void startNetworkLink();
+    void openingFailed(const QString &text);
+    void serialPortFailed(const SerialPortFailure &failure);
+    void showProgress();
+
+    // Serial replies
+    void receiveSerial(const std::function<QByteArray()> &takeInput);
+    void routeSerialReply(const QByteArray &reply);
+    void runSerialReplyAction(SerialReplyAction action, const QByteArray &reply);
+    void showSystemInformation(const QByteArray &reply);
+    void showTags(const QByteArray &reply);
+    void showClock(const QByteArray &reply, bool withWeekday);
+    void upgradeBlockAcknowledged();
+    void resumeDispatcher();
+
     QWidget *buildConnectionBar();
     QWidget *buildStatusLine();
     QTabWidget *buildBody();
     void buildTimers();
 
     ProgramOptions m_options;
+    std::unique_ptr<Dispatcher> m_dispatcher;
+    int m_expectedReplyLength = 0; // of the last serial request
 };
 
 } // namespace kalmo
