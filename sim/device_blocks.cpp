@@ -130,6 +130,21 @@ QByteArray systemInfoSerialData(const DeviceState &state)
     return data;
 }
 
+QByteArray systemInfoNetworkData(const DeviceState &state)
+{
+    // Up to the boot version (serial data 0..65) the two layouts agree.
+    constexpr int kCommonLength = 66;
+    const TravelItems &t = state.travel;
+    BlockWriter w;
+    w.zeros(21);                                                                // 78..98
+    w.u8(t.rs485_2MaxErrors).u16(t.rs485_2CommInterval).u16(t.rs485_2WaitTime); // 99..103
+    w.zeros(8);                                                                 // 104..111
+    w.u16(t.flashFlags).zeros(2);                                               // 112..115
+    QByteArray data = systemInfoSerialData(state).left(kCommonLength) + w.take();
+    Q_ASSERT(data.size() == kSystemInfoNetworkDataLength);
+    return data;
+}
+
 QByteArray writeImage(const DeviceState &state)
 {
     const SystemParameters &s = state.system;
@@ -282,6 +297,26 @@ void applyDoWrite(DeviceState &state, const QByteArray &data)
         unpackPoints(dio.outputs, 8 * i, model.outputs - 8 * i, byteAt(data, i));
 }
 
+QByteArray dioNetworkData(const DeviceState &state)
+{
+    const DioState &dio = state.dio;
+    const auto states = standardStates(dio, modelOf(state.system.deviceType));
+    BlockWriter w;
+    for (int i = 0; i < kDoWriteDataLength; ++i)
+        w.u8(packPoints(states, 8 * i, 8));
+    w.u8(dio.hardAddress).u8(dio.batteryTenths);
+    return w.take();
+}
+
+void applyNetworkDoWrite(DeviceState &state, const QByteArray &data)
+{
+    const ModelInfo model = modelOf(state.system.deviceType);
+    byteAt(data, kDoWriteDataLength - 1);
+    const int outputs = std::min(model.outputs, 8 * kDoWriteDataLength);
+    for (int k = 0; k < outputs; ++k)
+        state.dio.outputs[k] = (byteAt(data, k / 8) >> (k % 8)) & 1u;
+}
+
 // ---- Clock --------------------------------------------------------------------
 
 QByteArray clockData(const QDateTime &reading, quint8 weekday)
@@ -323,6 +358,11 @@ void applyTagBlock(Identity &identity, const QByteArray &block)
     byteAt(block, kTagBlockLength - 1);
     identity.deviceId = block.left(kTagLength);
     identity.pdTag = block.mid(kTagLength, kTagLength);
+}
+
+QByteArray networkTagRead(const Identity &identity)
+{
+    return tagBlock(identity) + QByteArray(kNetworkTagReadLength - kTagBlockLength, '\0');
 }
 
 QByteArray gatewayBlock(const NetworkIdentity &network)
@@ -435,6 +475,26 @@ bool applySlaveRecord(DeviceState &state, const QByteArray &record)
     slave.scanPeriod = r.u16();
     slave.scanFunction = r.u8();
     return true;
+}
+
+// ---- Whole areas of the network service -------------------------------------
+
+QByteArray systemMemoryData(quint8 weekday)
+{
+    QByteArray area(kSystemMemoryLength, '\0');
+    setByteAt(area, kWeekdayOffsetInSystemMemory, weekday);
+    return area;
+}
+
+QByteArray userArea(const DeviceState &state, const QByteArray &clock)
+{
+    QByteArray area =
+        systemInfoNetworkData(state) + clock.left(kClockDataLength) + dioNetworkData(state) +
+        QByteArray(reinterpret_cast<const char *>(state.network.mac.data()), kMacLength);
+    for (quint8 number = 0; number < kSlaveCount; ++number)
+        area += slaveRecord(state, number);
+    Q_ASSERT(area.size() == kUserAreaLength);
+    return area;
 }
 
 } // namespace kalmo::sim

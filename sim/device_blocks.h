@@ -2,7 +2,7 @@
 // The data blocks of a controller as bytes: what a read answers and how a
 // written block changes the state. Blocks that both links carry alike (tags,
 // MAC, gateway, Zigbee, the dialogs' blocks) are link-neutral; the system
-// parameter read, the DI/DO read and the clock have a serial layout here.
+// parameter read and the DI/DO block have a serial and a network layout each.
 // All multi-byte values are low byte first unless a function says otherwise.
 #include "device_state.h"
 
@@ -16,6 +16,12 @@ namespace kalmo::sim {
 // bytes; the offsets inside are frame offsets minus 3.
 inline constexpr int kSystemInfoSerialDataLength = 104;
 QByteArray systemInfoSerialData(const DeviceState &state);
+
+// The data of the network system-parameter read (block 10003 type 1),
+// datagram bytes 12..115: up to the boot version the serial offsets + 9, the
+// three RS485_2 items at 99..103, the flash flags at 112..113, the rest 0.
+inline constexpr int kSystemInfoNetworkDataLength = 104;
+QByteArray systemInfoNetworkData(const DeviceState &state);
 
 // The 52-byte write image, as a write carries it and as the device echoes it.
 inline constexpr int kWriteImageLength = 52;
@@ -38,6 +44,16 @@ inline constexpr int kDoWriteDataLength = 6;
 QByteArray doWriteData(const DeviceState &state);
 void applyDoWrite(DeviceState &state, const QByteArray &data);
 
+// The network DI/DO read (block 10003 type 9), for every model alike: states
+// 0..47 in button order (the outputs, then the inputs) packed eight to a
+// byte, state 8i+c in bit c of byte i; then the hard address and the battery
+// voltage.
+inline constexpr int kDioNetworkDataLength = 8;
+QByteArray dioNetworkData(const DeviceState &state);
+// A network DO write (block 10003 type 14): 6 bytes in that same numbering.
+// The model's output buttons take their bits; input bits are ignored.
+void applyNetworkDoWrite(DeviceState &state, const QByteArray &data);
+
 // ---- Clock --------------------------------------------------------------------
 
 // Year (2), month, day, hour, minute, second, week day (1 = Monday): 8 bytes,
@@ -58,6 +74,9 @@ std::optional<ClockSetting> parseClockData(const QByteArray &data);
 inline constexpr int kTagBlockLength = 64; // device ID, then PD tag
 QByteArray tagBlock(const Identity &identity);
 void applyTagBlock(Identity &identity, const QByteArray &block);
+// The network tag read (block 10010 type 2): the 64 bytes, then 18 zeros.
+inline constexpr int kNetworkTagReadLength = 82;
+QByteArray networkTagRead(const Identity &identity);
 
 inline constexpr int kMacLength = 6;
 inline constexpr int kGatewayBlockLength = 8; // gateway, then subnet mask
@@ -69,6 +88,8 @@ void applyGatewayBlock(NetworkIdentity &network, const QByteArray &block);
 inline constexpr int kZigbeeBlockLength = 34;
 QByteArray zigbeeBlock(const ZigbeeParameters &zigbee);
 void applyZigbeeBlock(ZigbeeParameters &zigbee, const QByteArray &block);
+// On the network the block travels with 8 zero bytes after it.
+inline constexpr int kNetworkZigbeeItemLength = 42;
 
 // ---- Parameter dialogs' blocks -----------------------------------------------
 
@@ -93,5 +114,23 @@ QByteArray slaveRecord(const DeviceState &state, quint8 number);
 // Takes a written record into the slave its byte 0 names; false for a
 // number outside 0..15.
 bool applySlaveRecord(DeviceState &state, const QByteArray &record);
+
+// ---- Whole areas of the network service -------------------------------------
+
+// The system memory area that a read of block 107 with item count 0 answers:
+// 128 bytes, the week day (1 = Monday .. 7 = Sunday) as a 16-bit value at 116
+// (datagram offset 128), the rest 0.
+inline constexpr int kSystemMemoryLength = 128;
+inline constexpr int kWeekdayOffsetInSystemMemory = 116;
+QByteArray systemMemoryData(quint8 weekday);
+
+// The whole user area (block 10003 type 0, datagram data from offset 14):
+// the system parameter item (104 bytes, network layout), the clock item
+// (8 bytes), the DI/DO item (8), the MAC address (6) and the 16 slave
+// records (12 each): 318 bytes.
+inline constexpr int kUserAreaLength = kSystemInfoNetworkDataLength + kClockDataLength +
+                                       kDioNetworkDataLength + kMacLength +
+                                       kSlaveCount * kSlaveRecordLength;
+QByteArray userArea(const DeviceState &state, const QByteArray &clock);
 
 } // namespace kalmo::sim

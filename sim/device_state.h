@@ -301,9 +301,9 @@ struct DeviceProfile
     QDate productionDate{2015, 12, 9};
     QTime productionTime{10, 30, 0};
     QString hardwareNumber = QStringLiteral("200000000000000"); // 15 digits
-    std::array<quint8, 4> ipAddress{127, 0, 0, 2};
-    quint16 udpPort = 3000;
-    QString pdTag; // empty: a text naming the model
+    std::array<quint8, 4> ipAddress{127, 0, 0, 2};              // the address it serves from
+    quint16 udpPort = 5000;                                     // its read/write service port
+    QString pdTag;                                              // empty: a text naming the model
 };
 
 // Prefix + production date (YYYYMMDD) + series (4 digits); empty for a type

@@ -1,7 +1,9 @@
-// kalmo-sim: one virtual controller on a pseudo-terminal. The first line on
-// standard output is the path of the serial port to open.
+// kalmo-sim: one virtual controller on a pseudo-terminal and on UDP. The
+// first line on standard output is the path of the serial port to open, the
+// next the address and port of the read/write service.
 #include "pty_endpoint.h"
 #include "serial_functions.h"
+#include "udp_endpoint.h"
 #include "virtual_controller.h"
 
 #include <QCommandLineParser>
@@ -13,7 +15,9 @@
 #include <cstdio>
 #include <limits>
 #include <sys/socket.h>
+#include <tuple>
 #include <unistd.h>
+#include <utility>
 
 using namespace kalmo::sim;
 
@@ -85,8 +89,45 @@ const char *faultName(ReplyFault fault)
         return " (truncated)";
     case ReplyFault::WrongTrailer:
         return " (wrong trailer)";
+    case ReplyFault::ErrorStatus:
+        return " (error status)";
+    case ReplyFault::WrongSequence:
+        return " (wrong sequence)";
     }
     return "";
+}
+
+// An IPv4 address in dotted-decimal form.
+QHostAddress ipv4Option(const QString &text, const QString &name)
+{
+    QHostAddress address;
+    if (!address.setAddress(text) || address.protocol() != QAbstractSocket::IPv4Protocol)
+        fail(QStringLiteral("--%1: %2 is not an IPv4 address").arg(name, text));
+    return address;
+}
+
+// ADDR or ADDR:PORT.
+std::pair<QHostAddress, quint16> announceTarget(const QString &text)
+{
+    const QString name = QStringLiteral("announce-to");
+    const qsizetype colon = text.indexOf(u':');
+    if (colon < 0) return {ipv4Option(text, name), quint16(12000)};
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port == 0 || port > 0xFFFF)
+        fail(QStringLiteral("--%1: %2 has no valid port").arg(name, text));
+    return {ipv4Option(text.left(colon), name), quint16(port)};
+}
+
+QString describeRequest(const NetworkExchange &exchange)
+{
+    if (!exchange.request) return QStringLiteral("not a request");
+    const NetworkRequest &r = *exchange.request;
+    return QStringLiteral("%1 %2/%3 count %4")
+        .arg(r.service == NetworkService::Read ? QStringLiteral("read") : QStringLiteral("write"))
+        .arg(r.blockAddress)
+        .arg(r.blockType)
+        .arg(r.itemCount);
 }
 
 } // namespace
@@ -99,13 +140,31 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "A virtual Kalmo controller on a pseudo-terminal. The first line printed is the "
-        "serial port to open."));
+        "A virtual Kalmo controller on a pseudo-terminal and on UDP (both unless --serial or "
+        "--network chooses one).\n"
+        "Standard output, one line each, in this order:\n"
+        "  the serial port to open, e.g. /dev/pts/4 (with the serial link);\n"
+        "  the read/write service as ADDRESS:PORT, e.g. 127.0.0.2:5000 (with the network "
+        "link).\n"
+        "The controller announces itself every second to 127.0.0.1:12000 (--announce-to), "
+        "giving its address and service port. Several can run side by side on 127.0.0.2, "
+        "127.0.0.3, ..."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
+        {QStringLiteral("serial"), QStringLiteral("Serve the serial link.")},
+        {QStringLiteral("network"), QStringLiteral("Serve the network link.")},
         {QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the port."),
          QStringLiteral("PATH")},
+        {QStringLiteral("address"),
+         QStringLiteral("The controller's own IPv4 address, served from and announced "
+                        "(default 127.0.0.2)."),
+         QStringLiteral("A.B.C.D")},
+        {QStringLiteral("service-port"),
+         QStringLiteral("UDP port of the read/write service (default 5000)."), QStringLiteral("N")},
+        {QStringLiteral("announce-to"),
+         QStringLiteral("Where the announcements go (default 127.0.0.1:12000)."),
+         QStringLiteral("ADDR[:PORT]")},
         {QStringLiteral("type"), QStringLiteral("Device type code (default 8, KVRQ101)."),
          QStringLiteral("CODE")},
         {QStringLiteral("firmware-version"),
@@ -115,12 +174,22 @@ int main(int argc, char *argv[])
          QStringLiteral("N")},
         {QStringLiteral("drop"), QStringLiteral("Probability of sending no reply."),
          QStringLiteral("P")},
-        {QStringLiteral("corrupt"), QStringLiteral("Probability of a reply with a bad CRC."),
+        {QStringLiteral("corrupt"),
+         QStringLiteral("Probability of a reply with a flipped bit (serial: a bad CRC; network: "
+                        "in the data)."),
          QStringLiteral("P")},
         {QStringLiteral("truncate"), QStringLiteral("Probability of a reply cut short."),
          QStringLiteral("P")},
         {QStringLiteral("wrong-trailer"),
-         QStringLiteral("Probability of a reply that does not end AA AA."), QStringLiteral("P")},
+         QStringLiteral("Probability of a serial reply that does not end AA AA."),
+         QStringLiteral("P")},
+        {QStringLiteral("error-status"),
+         QStringLiteral("Probability of a network reply with a failure status (the request is "
+                        "not carried out)."),
+         QStringLiteral("P")},
+        {QStringLiteral("wrong-sequence"),
+         QStringLiteral("Probability of a network reply with another sequence number."),
+         QStringLiteral("P")},
         {QStringLiteral("delay"), QStringLiteral("Wait MS milliseconds before each reply."),
          QStringLiteral("MS")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the fault generator (default 1)."),
@@ -140,11 +209,32 @@ int main(int argc, char *argv[])
         quint16(integerOption(parser, QStringLiteral("firmware-version"), 16, 0, 0xFFFF, 0x3305));
     profile.series = int(integerOption(parser, QStringLiteral("series"), 10, 0, 4095, 1));
 
+    const bool serialOnly = parser.isSet(QStringLiteral("serial"));
+    const bool networkOnly = parser.isSet(QStringLiteral("network"));
+    const bool serveSerial = serialOnly || !networkOnly;
+    const bool serveNetwork = networkOnly || !serialOnly;
+
+    UdpEndpointSettings network;
+    if (parser.isSet(QStringLiteral("address")))
+        network.address =
+            ipv4Option(parser.value(QStringLiteral("address")), QStringLiteral("address"));
+    network.servicePort = quint16(
+        integerOption(parser, QStringLiteral("service-port"), 10, 1, 0xFFFF, kDefaultServicePort));
+    if (parser.isSet(QStringLiteral("announce-to")))
+        std::tie(network.announceTo, network.announcePort) =
+            announceTarget(parser.value(QStringLiteral("announce-to")));
+    // The device's own system parameters name the address and port it serves.
+    const quint32 ip = network.address.toIPv4Address();
+    profile.ipAddress = {quint8(ip >> 24), quint8(ip >> 16), quint8(ip >> 8), quint8(ip)};
+    profile.udpPort = network.servicePort;
+
     FaultOptions faults;
     faults.dropProbability = probabilityOption(parser, QStringLiteral("drop"));
     faults.corruptProbability = probabilityOption(parser, QStringLiteral("corrupt"));
     faults.truncateProbability = probabilityOption(parser, QStringLiteral("truncate"));
     faults.wrongTrailerProbability = probabilityOption(parser, QStringLiteral("wrong-trailer"));
+    faults.errorStatusProbability = probabilityOption(parser, QStringLiteral("error-status"));
+    faults.wrongSequenceProbability = probabilityOption(parser, QStringLiteral("wrong-sequence"));
     faults.delayMs = int(integerOption(parser, QStringLiteral("delay"), 10, 0, 600000, 0));
     faults.seed = quint64(integerOption(parser, QStringLiteral("seed"), 10, 0,
                                         std::numeric_limits<qint64>::max(), 1));
@@ -156,16 +246,42 @@ int main(int argc, char *argv[])
     controller.setFaults(faults);
 
     PtyEndpoint endpoint(&controller);
+    UdpEndpoint udp(&controller);
     QString error;
-    if (!endpoint.open(&error)) fail(error);
-    if (parser.isSet(QStringLiteral("link")) &&
-        !endpoint.createLink(parser.value(QStringLiteral("link")), &error))
-        fail(error);
+    if (serveSerial) {
+        if (!endpoint.open(&error)) fail(error);
+        if (parser.isSet(QStringLiteral("link")) &&
+            !endpoint.createLink(parser.value(QStringLiteral("link")), &error))
+            fail(error);
+    }
+    if (serveNetwork && !udp.open(network, &error)) fail(error);
 
-    std::printf("%s\n", qPrintable(endpoint.slavePath()));
+    if (serveSerial) std::printf("%s\n", qPrintable(endpoint.slavePath()));
+    if (serveNetwork)
+        std::printf("%s:%u\n", qPrintable(udp.address().toString()), unsigned(udp.servicePort()));
     std::fflush(stdout);
 
     int completedTransfers = 0;
+    const auto reportFirmware = [&] {
+        const FirmwareStore &fw = controller.state().firmware;
+        if (fw.completedTransfers != completedTransfers) {
+            completedTransfers = fw.completedTransfers;
+            std::fprintf(stderr, "firmware image stored: %lld bytes, checksum %08X\n",
+                         static_cast<long long>(fw.image.size()), fw.imageChecksum);
+        }
+    };
+    QObject::connect(&udp, &UdpEndpoint::requestServed, &app, [&](const NetworkExchange &e) {
+        if (verbose) {
+            const QString outcome =
+                e.reply.isEmpty() ? QStringLiteral("no reply")
+                                  : QStringLiteral("%1-byte reply%2")
+                                        .arg(e.reply.size())
+                                        .arg(e.served ? QString() : QStringLiteral(", refused"));
+            std::fprintf(stderr, "udp %s: %s%s\n", qPrintable(describeRequest(e)),
+                         qPrintable(outcome), faultName(e.fault));
+        }
+        reportFirmware();
+    });
     QObject::connect(
         &endpoint, &PtyEndpoint::requestServed, &app, [&](const SerialExchange &exchange) {
             if (verbose) {
@@ -180,12 +296,7 @@ int main(int argc, char *argv[])
                         : "no reply",
                     faultName(exchange.fault));
             }
-            const FirmwareStore &fw = controller.state().firmware;
-            if (fw.completedTransfers != completedTransfers) {
-                completedTransfers = fw.completedTransfers;
-                std::fprintf(stderr, "firmware image stored: %lld bytes, checksum %08X\n",
-                             static_cast<long long>(fw.image.size()), fw.imageChecksum);
-            }
+            reportFirmware();
         });
     if (verbose) {
         QObject::connect(&endpoint, &PtyEndpoint::peerClosed, &app,
@@ -214,5 +325,6 @@ int main(int argc, char *argv[])
     quitOnSignals(app);
     const int status = app.exec();
     endpoint.close();
+    udp.close();
     return status;
 }

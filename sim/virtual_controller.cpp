@@ -3,6 +3,7 @@
 #include "device_blocks.h"
 #include "link/crc.h"
 #include "link/frames.h"
+#include "network_service.h"
 #include "serial_functions.h"
 #include "shell/error_log.h"
 
@@ -132,6 +133,11 @@ double VirtualController::draw()
     return double(m_random() >> 11) * 0x1.0p-53;
 }
 
+qsizetype VirtualController::pick(qsizetype lowest, qsizetype highest)
+{
+    return lowest + qsizetype(m_random() % quint64(highest - lowest + 1));
+}
+
 QByteArray VirtualController::applyFaults(const QByteArray &reply, ReplyFault &fault)
 {
     // Four draws for every reply, so one option does not shift the others.
@@ -139,9 +145,6 @@ QByteArray VirtualController::applyFaults(const QByteArray &reply, ReplyFault &f
     const double corrupt = draw();
     const double truncate = draw();
     const double trailer = draw();
-    const auto pick = [this](qsizetype lowest, qsizetype highest) {
-        return lowest + qsizetype(m_random() % quint64(highest - lowest + 1));
-    };
     const qsizetype n = reply.size();
 
     if (drop < m_faults.dropProbability) {
@@ -168,6 +171,35 @@ QByteArray VirtualController::applyFaults(const QByteArray &reply, ReplyFault &f
     }
     fault = ReplyFault::None;
     return reply;
+}
+
+void VirtualController::startFirmwareTransfer()
+{
+    FirmwareStore &fw = m_state.firmware;
+    fw.transferOpen = true;
+    fw.announcedPackets = 0;
+    fw.receiving.clear();
+}
+
+void VirtualController::announceFirmwarePackets(int count)
+{
+    // Packets received before the count start again.
+    m_state.firmware.announcedPackets = count;
+    m_state.firmware.receiving.clear();
+}
+
+void VirtualController::stopAndClear()
+{
+    // Stop the user program and clear it.
+    m_state.maintenance.programRunning = false;
+    ++m_state.maintenance.stopAndClearCount;
+    m_state.travel.noUserProgram = 1;
+    m_state.controlBlock[0] = 0; // function blocks stopped
+}
+
+void VirtualController::restoreSaved(quint8 groups)
+{
+    if (m_state.savedParameters) m_state.savedParameters->restoreInto(m_state, groups);
 }
 
 void VirtualController::receivePacket(const QByteArray &packet)
@@ -244,24 +276,16 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
     case 40:
         return QByteArray(1, static_cast<char>(s.maintenance.ramTestResult));
     case 43:
-        // Stop the user program and clear it.
-        s.maintenance.programRunning = false;
-        ++s.maintenance.stopAndClearCount;
-        s.travel.noUserProgram = 1;
-        s.controlBlock[0] = 0; // function blocks stopped
+        stopAndClear();
         return {};
     case 44:
         s.maintenance.lightBoardCheck = byteAt(request, 3) != 0 ? 1 : 0;
         return QByteArray(1, static_cast<char>(s.maintenance.lightBoardCheck));
     case 45:
-        s.firmware.transferOpen = true;
-        s.firmware.announcedPackets = 0;
-        s.firmware.receiving.clear();
+        startFirmwareTransfer();
         return {};
     case 46:
-        // The packet count; packets received before it start again.
-        s.firmware.announcedPackets = byteAt(request, 3) | (byteAt(request, 4) << 8);
-        s.firmware.receiving.clear();
+        announceFirmwarePackets(byteAt(request, 3) | (byteAt(request, 4) << 8));
         return data(2);
     case 47:
         receivePacket(data(kFirmwarePacketSize));
@@ -283,7 +307,7 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
             }
             groups = byteAt(request, 5);
         }
-        if (s.savedParameters) s.savedParameters->restoreInto(s, groups);
+        restoreSaved(groups);
         return {};
     }
     case 57:
@@ -365,6 +389,244 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
         answered = false;
         return {};
     }
+}
+
+// ---- The read/write service ----------------------------------------------------
+
+NetworkExchange VirtualController::serveNetwork(const QByteArray &datagram)
+{
+    NetworkExchange exchange;
+    exchange.request = parseNetworkRequest(datagram);
+    if (!exchange.request) return exchange;
+    const NetworkRequest &r = *exchange.request;
+
+    // Five draws for every request, so one option does not shift the others.
+    const bool drop = draw() < m_faults.dropProbability;
+    const bool errorStatus = draw() < m_faults.errorStatusProbability;
+    const bool wrongSequence = draw() < m_faults.wrongSequenceProbability;
+    const bool corrupt = draw() < m_faults.corruptProbability;
+    const bool truncate = draw() < m_faults.truncateProbability;
+
+    const auto reply = [&r](NetworkStatus status, const QByteArray &data = {}) {
+        return buildNetworkReply(r.service, status, r.sequence, r.blockAddress, data);
+    };
+
+    if (!drop && errorStatus) {
+        // A failure reported is a failure: the request is not carried out.
+        static constexpr NetworkStatus kFailures[] = {
+            NetworkStatus::Failed00, NetworkStatus::Failed10, NetworkStatus::Refused};
+        exchange.fault = ReplyFault::ErrorStatus;
+        exchange.reply = reply(kFailures[pick(0, 2)]);
+        return exchange;
+    }
+
+    std::optional<QByteArray> data;
+    if (r.wellFormed) {
+        try {
+            if (r.service == NetworkService::Read)
+                data = networkReadData(r);
+            else if (applyNetworkWrite(r))
+                data = QByteArray();
+        } catch (const ProcedureError &) {
+            data.reset(); // a payload the block could not read
+        }
+    }
+    exchange.served = data.has_value();
+    exchange.cleanReply = data ? reply(NetworkStatus::Done, *data) : reply(NetworkStatus::Refused);
+
+    QByteArray out = exchange.cleanReply;
+    const qsizetype n = out.size();
+    if (drop) {
+        exchange.fault = ReplyFault::Dropped;
+        out.clear();
+    } else if (wrongSequence) {
+        exchange.fault = ReplyFault::WrongSequence;
+        const auto other = static_cast<quint16>(r.sequence + pick(1, 0xFFFF));
+        out[6] = static_cast<char>(other & 0xFF);
+        out[7] = static_cast<char>(other >> 8);
+    } else if (corrupt && n > kNetworkReplyHeaderLength) {
+        exchange.fault = ReplyFault::Corrupted;
+        const qsizetype bit = pick(kNetworkReplyHeaderLength * 8, n * 8 - 1);
+        out[bit / 8] = static_cast<char>(out[bit / 8] ^ (1 << (bit % 8)));
+    } else if (truncate) {
+        exchange.fault = ReplyFault::Truncated;
+        out.truncate(pick(1, n - 1));
+    }
+    exchange.reply = out;
+    return exchange;
+}
+
+// The data of a read reply (from datagram offset 12), or nothing for a block
+// the controller does not have.
+std::optional<QByteArray> VirtualController::networkReadData(const NetworkRequest &r)
+{
+    const DeviceState &s = m_state;
+    switch (r.blockAddress) {
+    case kUserBlockAddress:
+        switch (r.blockType) {
+        case 0: {
+            // The dump: a length word, then the whole area from offset 14.
+            const QByteArray area = userArea(s, clockData(clockReading(), clockWeekday()));
+            QByteArray data(2, '\0');
+            data[0] = static_cast<char>(area.size() & 0xFF);
+            data[1] = static_cast<char>(area.size() >> 8);
+            return data + area;
+        }
+        case 1:
+            return systemInfoNetworkData(s);
+        case 5:
+            return clockData(clockReading(), clockWeekday());
+        case 9:
+            return dioNetworkData(s);
+        case 14:
+            // The low byte of the item count is the slave number.
+            return slaveRecord(s, static_cast<quint8>(r.itemCount & 0xFF));
+        case 16:
+            return QByteArray(reinterpret_cast<const char *>(s.network.mac.data()), kMacLength);
+        case 18:
+            return QByteArray(1, static_cast<char>(s.maintenance.ramTestResult));
+        }
+        break;
+    case kTagBlockAddress:
+        if (r.blockType == 2) return networkTagRead(s.identity);
+        break;
+    case kControlBlockAddress:
+        if (r.blockType == 0) return s.controlBlock;
+        break;
+    case kCommunicationBlockAddress:
+        switch (r.blockType) {
+        case 1:
+            return zigbeeBlock(s.zigbee) +
+                   QByteArray(kNetworkZigbeeItemLength - kZigbeeBlockLength, '\0');
+        case 3:
+            return slaveForwardingBlock(s.slaveForwarding);
+        case 4:
+            return s.forwardingBlock;
+        case 5:
+            return gatewayBlock(s.network);
+        }
+        break;
+    case kRedundancyBlockAddress:
+        if (r.blockType == 0) return s.redundancyBlock;
+        break;
+    case kSystemMemoryBlockAddress:
+        // The item count, not the type, chooses the area.
+        if (r.itemCount == 0) return systemMemoryData(clockWeekday());
+        if (r.itemCount == 256) return smBlock(s.smValues);
+        break;
+    }
+    return std::nullopt;
+}
+
+// Carries out a write; false for a block the controller does not have or a
+// payload it refuses, which then changes nothing.
+bool VirtualController::applyNetworkWrite(const NetworkRequest &r)
+{
+    DeviceState &s = m_state;
+    const QByteArray &p = r.payload;
+    const qsizetype n = p.size();
+    switch (r.blockAddress) {
+    case kUserBlockAddress:
+        switch (r.blockType) {
+        case 0:
+            startFirmwareTransfer();
+            return true;
+        case 1:
+            if (n != 2) return false;
+            announceFirmwarePackets(byteAt(p, 0) | (byteAt(p, 1) << 8));
+            return true;
+        case 2:
+            if (n != kFirmwarePacketSize) return false;
+            receivePacket(p);
+            return true;
+        case 4:
+            return n == kWriteImageLength && applyWriteImage(s, p);
+        case 9: {
+            // Date and time only: the week day has a block of its own and
+            // stays as it is.
+            if (n != kClockDataLength - 1) return false;
+            const quint8 weekday = clockWeekday();
+            const auto setting = parseClockData(p + char(weekday));
+            if (!setting) return false;
+            setClock(setting->reading, weekday);
+            return true;
+        }
+        case 14:
+            if (n != kDoWriteDataLength) return false;
+            applyNetworkDoWrite(s, p);
+            return true;
+        case 17:
+            return n == kSlaveRecordLength && applySlaveRecord(s, p);
+        case 19:
+            if (n != kMacLength) return false;
+            for (int i = 0; i < kMacLength; ++i)
+                s.network.mac[i] = byteAt(p, i);
+            return true;
+        case 22:
+            stopAndClear();
+            return true;
+        case 23:
+            // The item count says on (non-zero) or off.
+            s.maintenance.lightBoardCheck = r.itemCount != 0 ? 1 : 0;
+            return true;
+        case 28:
+            // The selection byte: the first payload byte, or the item count
+            // when the write carries none.
+            restoreSaved(n > 0 ? byteAt(p, 0) : static_cast<quint8>(r.itemCount & 0xFF));
+            return true;
+        }
+        return false;
+    case kTagBlockAddress:
+        // 64 bytes, or the 82 of a tag read sent back whole.
+        if (r.blockType != 1 || (n != kTagBlockLength && n != kNetworkTagReadLength)) return false;
+        applyTagBlock(s.identity, p.left(kTagBlockLength));
+        return true;
+    case kControlBlockAddress:
+        if (r.blockType != 0 || n != kControlBlockLength) return false;
+        s.controlBlock = p;
+        return true;
+    case kCommunicationBlockAddress:
+        switch (r.blockType) {
+        case 1:
+            if (n != kZigbeeBlockLength && n != kNetworkZigbeeItemLength) return false;
+            applyZigbeeBlock(s.zigbee, p.left(kZigbeeBlockLength));
+            return true;
+        case 5:
+            if (n != kSlaveForwardingBlockLength) return false;
+            applySlaveForwardingBlock(s.slaveForwarding, p);
+            return true;
+        case 6:
+            // The count, the reserve and 0..20 entries.
+            if (n < 8 || n > kForwardingBlockLength || (n - 8) % kForwardingEntryLength != 0)
+                return false;
+            applyForwardingWrite(s.forwardingBlock, p);
+            return true;
+        case 7:
+            if (n != kGatewayBlockLength) return false;
+            applyGatewayBlock(s.network, p);
+            return true;
+        }
+        return false;
+    case kRedundancyBlockAddress:
+        if (r.blockType != 0 || n != kRedundancyBlockLength) return false;
+        s.redundancyBlock = p;
+        return true;
+    case kSystemMemoryBlockAddress:
+        if (r.blockType == 59) {
+            if (n != 2) return false;
+            const int weekday = byteAt(p, 0) | (byteAt(p, 1) << 8);
+            if (weekday < 1 || weekday > 7) return false;
+            setClock(clockReading(), static_cast<quint8>(weekday));
+            return true;
+        }
+        if (r.blockType == 257) {
+            if (n != kSmBlockLength) return false;
+            applySmBlock(s.smValues, p);
+            return true;
+        }
+        return false;
+    }
+    return false;
 }
 
 } // namespace kalmo::sim

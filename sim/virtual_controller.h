@@ -1,31 +1,58 @@
 #pragma once
-// One virtual controller: its state and how it answers the serial link.
-// No ports and no timers here; PtyEndpoint carries the bytes.
+// One virtual controller: its state and how it answers the serial link and
+// the UDP read/write service. Both links serve the same state, so what one
+// writes the other reads back. No ports, sockets or timers here:
+// PtyEndpoint and UdpEndpoint carry the bytes.
 #include "device_state.h"
+#include "network_service.h"
 
 #include <QByteArray>
 #include <QDateTime>
 
 #include <functional>
+#include <optional>
 #include <random>
 
 namespace kalmo::sim {
 
 // Faults the controller puts into its replies, each with its own
 // probability, drawn from a generator seeded for reproducible runs. At most
-// one fault hits a reply, tried in this order: drop, corrupt, truncate,
-// wrong trailer.
+// one fault hits a reply, tried in this order: serial replies drop, corrupt,
+// truncate, wrong trailer; network replies drop, error status, wrong
+// sequence, corrupt, truncate.
 struct FaultOptions
 {
     double dropProbability = 0;         // no reply at all
-    double corruptProbability = 0;      // one bit flipped in the number, data or CRC
+    double corruptProbability = 0;      // one bit flipped: serial in the number, data or CRC;
+                                        // network in the data (a reply without data is spared)
     double truncateProbability = 0;     // the reply cut short (1 .. R-1 bytes)
-    double wrongTrailerProbability = 0; // ends BB BB instead of AA AA
-    int delayMs = 0;                    // the transport waits this long before replying
+    double wrongTrailerProbability = 0; // serial only: ends BB BB instead of AA AA
+    double errorStatusProbability = 0; // network only: status 00, 10 or 11, request not carried out
+    double wrongSequenceProbability = 0; // network only: another sequence number than the request's
+    int delayMs = 0;                     // the transport waits this long before replying
     quint64 seed = 1;
 };
 
-enum class ReplyFault { None, Dropped, Corrupted, Truncated, WrongTrailer };
+enum class ReplyFault {
+    None,
+    Dropped,
+    Corrupted,
+    Truncated,
+    WrongTrailer,
+    ErrorStatus,
+    WrongSequence,
+};
+
+// What became of one datagram on the read/write service.
+struct NetworkExchange
+{
+    std::optional<NetworkRequest> request; // set for a datagram that is a request at all
+    bool served = false;   // carried out and answered with status 01 (before faults)
+    QByteArray cleanReply; // the reply before faults; empty when an injected error status
+                           // kept the request from being carried out
+    QByteArray reply;      // what goes back to the sender; empty for no reply
+    ReplyFault fault = ReplyFault::None;
+};
 
 // What became of one request.
 struct SerialExchange
@@ -69,12 +96,29 @@ public:
     SerialExchange serveSerial(const QByteArray &request);
     QByteArray answerSerial(const QByteArray &request) { return serveSerial(request).reply; }
 
+    // Answers one datagram of the read/write service. A datagram that is not
+    // a request (shorter than 16 bytes, first byte neither 0x0C nor 0x0D)
+    // gets no reply. A request the controller cannot carry out (a block
+    // address or type it does not have, a payload of the wrong length, a
+    // length field that disagrees with the datagram, a value out of range)
+    // changes nothing and is answered with status 11 and no data.
+    NetworkExchange serveNetwork(const QByteArray &datagram);
+    QByteArray answerNetwork(const QByteArray &datagram) { return serveNetwork(datagram).reply; }
+
 private:
     QByteArray replyData(quint8 function, const QByteArray &request, bool &answered);
     QByteArray applyFaults(const QByteArray &reply, ReplyFault &fault);
     double draw();
+    qsizetype pick(qsizetype lowest, qsizetype highest);
 
+    std::optional<QByteArray> networkReadData(const NetworkRequest &request);
+    bool applyNetworkWrite(const NetworkRequest &request);
+
+    void startFirmwareTransfer();
+    void announceFirmwarePackets(int count);
     void receivePacket(const QByteArray &packet);
+    void restoreSaved(quint8 groups);
+    void stopAndClear();
 
     DeviceState m_state;
     FaultOptions m_faults;
