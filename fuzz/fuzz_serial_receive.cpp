@@ -1,0 +1,57 @@
+// The whole serial receive path of the main window: verification, routing by
+// function number and every decode behind it. The first input byte chooses
+// how the rest arrives: raw, or wrapped in a sound frame (header, CRC,
+// trailer) so that the decoders see it.
+#include "link/frames.h"
+#include "shell/form1.h"
+
+#include <QApplication>
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace kalmo;
+
+namespace {
+
+Form1 &window()
+{
+    static int argc = 1;
+    static char name[] = "fuzz_serial_receive";
+    static char *argv[] = {name, nullptr};
+    static QApplication *app = [] {
+        // Error logs are appended in the working directory: run from a scratch one.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    Q_UNUSED(app);
+    static Form1 *form = [] {
+        auto *f = new Form1(ProgramOptions{});
+        f->showMessageBox = [](const MessageBoxRequest &) {};
+        return f;
+    }();
+    return *form;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Form1 &form = window();
+    if (size == 0) {
+        form.Comm1_Input(QByteArray());
+        return 0;
+    }
+    const QByteArray rest(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    if (data[0] & 1) {
+        // rest = function number and data
+        QByteArray frame(rest.size() + 6, '\0');
+        std::copy(rest.begin(), rest.end(), frame.begin() + 2);
+        if (frame.size() >= 7)
+            completeSerialFrame(frame);
+        form.Comm1_Input(frame);
+    } else {
+        form.Comm1_Input(rest);
+    }
+    return 0;
+}
