@@ -2,6 +2,8 @@
 // bytes, the display texts and the collection of the panel into the record.
 #include "device/sys_param_block.h"
 
+#include "support/scratch_dir.h"
+
 #include <QtTest>
 
 #include <initializer_list>
@@ -790,12 +792,9 @@ private slots:
         SysParamPanelInput p = validPanel();
         p.txtIp[1] = QStringLiteral("300");
         SysParamRecord r = oldRecord();
-        QTemporaryDir dir;
+        ScratchWorkingDir dir;
         QVERIFY(dir.isValid());
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());
         const bool ok = runLogged(kChangeParameterLabel, [&] { ChangeParameter(r, p); });
-        QDir::setCurrent(previous);
         QVERIFY(!ok);
         QFile log(dir.filePath(errorLogFileName(ErrorLogFile::Main)));
         QVERIFY(log.open(QIODevice::ReadOnly));

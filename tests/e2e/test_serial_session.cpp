@@ -7,14 +7,15 @@
 #include "sim/pty_endpoint.h"
 #include "sim/virtual_controller.h"
 
+#include "support/scratch_dir.h"
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTimer>
+
 #include <QtTest>
 
 using namespace kalmo;
@@ -23,13 +24,8 @@ class TestSerialSession : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_previous = QDir::currentPath();
-        m_dir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(m_dir->path());
-    }
-    void cleanup() { QDir::setCurrent(m_previous); }
+    void init() { m_dir = std::make_unique<ScratchWorkingDir>(); }
+    void cleanup() { m_dir.reset(); }
 
     void connectionReadsTheDevice()
     {
@@ -96,8 +92,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previous;
+    std::unique_ptr<ScratchWorkingDir> m_dir;
 };
 
 QTEST_MAIN(TestSerialSession)

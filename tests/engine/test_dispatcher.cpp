@@ -5,10 +5,11 @@
 #include "engine/progress.h"
 #include "shell/error_log.h"
 
+#include "support/scratch_dir.h"
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
+
 #include <QtTest>
 
 #include <functional>
@@ -157,12 +158,10 @@ class TestDispatcher : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<ScratchWorkingDir>();
         QVERIFY(m_dir->isValid());
-        m_previous = QDir::currentPath();
-        QDir::setCurrent(m_dir->path());
     }
-    void cleanup() { QDir::setCurrent(m_previous); }
+    void cleanup() { m_dir.reset(); }
 
     // Every serial row: function number, request and reply length, status
     // text and the wait armed.
@@ -922,8 +921,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previous;
+    std::unique_ptr<ScratchWorkingDir> m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestDispatcher)

@@ -3,10 +3,10 @@
 #include "link/frames.h"
 #include "shell/codepage.h"
 #include "shell/error_log.h"
+#include "support/scratch_dir.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kalmo;
@@ -145,10 +145,8 @@ void TestFrames::shortSerialFrame()
 
 void TestFrames::shortSerialFrameIsLogged()
 {
-    QTemporaryDir dir;
+    ScratchWorkingDir dir;
     QVERIFY(dir.isValid());
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
 
     QByteArray frame = hex("000001000000"); // a builder sized it one byte short
     bool sent = false;
@@ -161,7 +159,6 @@ void TestFrames::shortSerialFrameIsLogged()
     const bool opened = log.open(QIODevice::ReadOnly);
     const QString text = opened ? cp936::decode(log.readAll()) : QString();
     log.close();
-    QVERIFY(QDir::setCurrent(previous));
 
     QVERIFY(!completed);
     QVERIFY(!sent);

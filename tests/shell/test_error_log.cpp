@@ -2,10 +2,9 @@
 #include "shell/codepage.h"
 #include "shell/error_log.h"
 #include "shell/error_texts.h"
+#include "support/scratch_dir.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace kalmo;
@@ -16,18 +15,16 @@ class TestErrorLog : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<ScratchWorkingDir>();
         QVERIFY(m_dir->isValid());
-        m_previous = QDir::currentPath();
-        QDir::setCurrent(m_dir->path());
     }
-    void cleanup() { QDir::setCurrent(m_previous); }
+    void cleanup() { m_dir.reset(); }
 
     void sendCommandLineBytes()
     {
-        const QByteArray line = formatErrorLogLine(QDateTime(QDate(2026, 12, 7), QTime(15, 0, 0)),
-                                                   QStringLiteral("下标越界"),
-                                                   QStringLiteral("SendCommand(Form1)"));
+        const QByteArray line =
+            formatErrorLogLine(QDateTime(QDate(2026, 12, 7), QTime(15, 0, 0)),
+                               QStringLiteral("下标越界"), QStringLiteral("SendCommand(Form1)"));
         // "2026-12-07 15:00:00" is 21 columns: 7 spaces to column 29. "信息" (4 columns)
         // ends at 32: 10 spaces to 43. "下标越界" (6) ends at 48: 8 spaces to 57.
         // "SendCommand(Form1)" (20) ends at 76: 8 spaces to 85.
@@ -44,8 +41,8 @@ private slots:
         QTest::addColumn<QString>("description");
         QTest::addColumn<int>("spacesAfter");
         // Field 3 starts at column 43 (0-based 42).
-        QTest::newRow("empty") << QString() << 12;         // "" ends at 44
-        QTest::newRow("ends before zone") << "abcdefghijk" << 1; // 13 columns, ends at 55
+        QTest::newRow("empty") << QString() << 12;                      // "" ends at 44
+        QTest::newRow("ends before zone") << "abcdefghijk" << 1;        // 13 columns, ends at 55
         QTest::newRow("ends on zone boundary") << "abcdefghijkl" << 14; // ends at 56
         QTest::newRow("longer than a zone") << QString(20, u'x') << 6;  // 22 columns, ends at 64
     }
@@ -66,8 +63,8 @@ private slots:
     void appendsAndKeepsEarlierLines()
     {
         QVERIFY(!runLogged("Timer1_Timer(Form1)", [] { byteAt(QByteArray(2, 0), 2); }));
-        QVERIFY(!runLogged("SetBin(Module1)", [] { throw ProcedureError("x"); },
-                           ErrorLogFile::Aux));
+        QVERIFY(!runLogged(
+            "SetBin(Module1)", [] { throw ProcedureError("x"); }, ErrorLogFile::Aux));
         QVERIFY(!runLogged("CrcCheck(Module1)", [] { throw std::out_of_range("o"); }));
         QVERIFY(runLogged("Fine(Form1)", [] {}));
 
@@ -112,7 +109,8 @@ private slots:
         QTest::newRow("chinese") << QStringLiteral("用户") << QByteArray("\xD3\xC3\xBB\xA7");
         QTest::newRow("label euro value")
             << (QStringLiteral("IP") + QChar(cp936::kEuro) + QStringLiteral("1|"))
-            << QByteArray("IP\x80" "1|");
+            << QByteArray("IP\x80"
+                          "1|");
     }
     void codePage()
     {
@@ -150,8 +148,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previous;
+    std::unique_ptr<ScratchWorkingDir> m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestErrorLog)

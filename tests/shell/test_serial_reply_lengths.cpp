@@ -7,11 +7,12 @@
 #include "link/frames.h"
 #include "link/serial_link.h"
 
+#include "support/scratch_dir.h"
 #include <QDir>
 #include <QLineEdit>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTimer>
+
 #include <QtTest>
 
 using namespace kalmo;
@@ -25,9 +26,7 @@ private slots:
 
 void TestSerialReplyLengths::everyLengthOfEveryFunction()
 {
-    QTemporaryDir dir;
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(dir.path());
+    ScratchWorkingDir dir;
 
     ProgramOptions options;
     options.ports = {dir.filePath(QStringLiteral("ttyNONE"))}; // reopening fails, never a real port
@@ -68,8 +67,6 @@ void TestSerialReplyLengths::everyLengthOfEveryFunction()
     QCOMPARE(w.Text2->text(), QStringLiteral("读DI/DQ状态成功"));
     QVERIFY(w.Timer1->isActive());
     QVERIFY(!w.Timer2->isActive());
-
-    QDir::setCurrent(previous);
 }
 
 QTEST_MAIN(TestSerialReplyLengths)
