@@ -62,6 +62,7 @@ SystemInfoPanel::SystemInfoPanel(QWidget *parent) : QWidget(parent)
     datePicker = new QDateEdit(QDate(1900, 1, 1), identity);
     datePicker->setObjectName(QStringLiteral("datePicker"));
     datePicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    datePicker->setDateRange(QDate(kFirstProductionYear, 1, 1), QDate(kLastProductionYear, 12, 31));
     datePicker->setCalendarPopup(true);
     datePicker->setMinimumWidth(boxWidth(datePicker, 10) + 28);
     timePicker = new QTimeEdit(QTime(0, 0, 0), identity);
@@ -206,6 +207,51 @@ SystemInfoPanel::SystemInfoPanel(QWidget *parent) : QWidget(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(columns, 1);
     layout->addLayout(buttons);
+}
+
+SysParamPanelInput SystemInfoPanel::input() const
+{
+    SysParamPanelInput in;
+    in.txtModuleAddr = txtModuleAddr->text();
+    in.txtSeries = txtSeries->text();
+    for (std::size_t i = 0; i < txtIp.size(); ++i)
+        in.txtIp[i] = txtIp[i]->text();
+    for (std::size_t p = 0; p < 2; ++p) {
+        PortSettings &port = in.ports[p];
+        port.parity = Combo6[p]->currentIndex();
+        port.dataBits = Combo7[p]->currentIndex();
+        port.stopBits = Combo8[p]->currentIndex();
+        port.baud = Combo9[p]->currentIndex();
+        port.protocol = Combo10[p]->currentIndex();
+        in.ComboMS[p] = ComboMS[p]->currentIndex();
+        in.txt_RSDataTime[p] = txt_RSDataTime[p]->text();
+    }
+    const QDate date = datePicker->date();
+    in.year = date.year();
+    in.month = date.month();
+    in.day = date.day();
+    const QTime time = timePicker->time();
+    in.hour = time.hour();
+    in.minute = time.minute();
+    in.second = time.second();
+    in.uPortTxt = uPortTxt->text();
+    in.cpuTxt = cpuTxt->text();
+    in.txtSubcommIntv = txtSubcommIntv->text();
+    in.txtSubWaitTime = txtSubWaitTime->text();
+    in.ScanCtrl = ScanCtrl->text();
+    in.ScanInterval = ScanInterval->text();
+    in.txtSubErr = txtSubErr->text();
+    return in;
+}
+
+void SystemInfoPanel::showPortSettings(int port, const PortSettings &settings)
+{
+    const auto p = std::size_t(port);
+    Combo6[p]->setCurrentIndex(settings.parity);
+    Combo7[p]->setCurrentIndex(settings.dataBits);
+    Combo8[p]->setCurrentIndex(settings.stopBits);
+    Combo9[p]->setCurrentIndex(settings.baud);
+    Combo10[p]->setCurrentIndex(settings.protocol);
 }
 
 } // namespace kalmo

@@ -2,6 +2,7 @@
 // The system information section of the main window: the device's identity,
 // versions and addresses, its IP address, the settings of its two RS485
 // ports, slave polling, the flash-parameter lamps and the read/write buttons.
+#include "device/sys_param_block.h"
 #include "panel/lamp.h"
 
 #include <QComboBox>
@@ -21,6 +22,17 @@ class SystemInfoPanel : public QWidget
     Q_OBJECT
 public:
     explicit SystemInfoPanel(QWidget *parent = nullptr);
+
+    // The production dates the picker can show: years 1 to 3000. A record
+    // with a year outside them is shown as 1900.
+    static constexpr int kFirstProductionYear = 1;
+    static constexpr int kLastProductionYear = 3000;
+
+    // What the write button collects: the text of every box and the list
+    // selections, as ChangeParameter takes them.
+    SysParamPanelInput input() const;
+    // One port's list selections (-1: no selection).
+    void showPortSettings(int port, const PortSettings &settings);
 
     // "主设备信息"
     QLineEdit *txtSeries = nullptr;

@@ -2,8 +2,11 @@
 
 #include "panel/controls.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+
+#include <algorithm>
 
 namespace kalmo {
 
@@ -101,6 +104,37 @@ ClockIoPanel::ClockIoPanel(QWidget *parent) : QWidget(parent)
     auto *columns = new QHBoxLayout(this);
     columns->addLayout(column({clock, highSpeed}));
     columns->addLayout(column({points}), 1);
+}
+
+void ClockIoPanel::paintPoint(int button, bool on)
+{
+    QPushButton *b = bt_DIQ.at(std::size_t(button));
+    const QPalette face = QApplication::palette(b);
+    QPalette palette = b->palette();
+    palette.setColor(QPalette::Button, on ? pointOnColor() : face.color(QPalette::Button));
+    // An input (a disabled button) keeps a readable caption on the green.
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText,
+                     on ? QColor(64, 64, 64)
+                        : face.color(QPalette::Disabled, QPalette::ButtonText));
+    b->setPalette(palette);
+}
+
+void ClockIoPanel::setUpPoints(const std::array<DidoButtonSetup, kDidoButtonCount> &setup)
+{
+    const bool known =
+        std::any_of(setup.begin(), setup.end(), [](const DidoButtonSetup &s) { return s.touched; });
+    if (!known) return;
+    for (std::size_t b = 0; b < bt_DIQ.size(); ++b) {
+        QPushButton *button = bt_DIQ[b];
+        const DidoButtonSetup &s = setup[b];
+        if (!s.touched) {
+            button->hide();
+            continue;
+        }
+        if (!s.caption.isEmpty()) button->setText(s.caption);
+        if (s.enabled) button->setEnabled(*s.enabled);
+        button->setVisible(s.visible);
+    }
 }
 
 } // namespace kalmo

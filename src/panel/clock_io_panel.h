@@ -2,7 +2,10 @@
 // The clock and I/O section of the main window: the device's real-time clock
 // with its week day, the grid of DI/DQ point buttons, and the high-speed
 // inputs and outputs with their values and output frequencies.
+#include "device/device_catalogue.h"
+
 #include <QCheckBox>
+#include <QColor>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -21,6 +24,16 @@ public:
     explicit ClockIoPanel(QWidget *parent = nullptr);
 
     static constexpr int kPointCount = 64;
+
+    // Back colour of a point button whose state is 1 (QBColor(10), light
+    // green); a state of 0 shows the button face of the platform.
+    static QColor pointOnColor() { return QColor(0, 255, 0); }
+    void paintPoint(int button, bool on);
+
+    // Captions, enabling and visibility of the point buttons for a model.
+    // Buttons the model does not have are hidden; for an unknown model
+    // (every entry untouched) nothing changes.
+    void setUpPoints(const std::array<DidoButtonSetup, kDidoButtonCount> &setup);
 
     // Real-time clock
     QDateEdit *clkDate = nullptr;

@@ -252,6 +252,8 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
     connect(StartRun, &QPushButton::clicked, this, &Form1::StartRun_Click);
     connect(cmdPause, &QPushButton::clicked, this, &Form1::cmdPause_Click);
     connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
+    connectPanel();
+    buildNetworkLink();
 
     // Shortcuts work whichever control of the window has the focus.
     QCoreApplication::instance()->installEventFilter(this);
@@ -502,8 +504,6 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     }
     return QMainWindow::eventFilter(watched, event);
 }
-
-void Form1::cmdSetPara_Click() {}
 
 void Form1::cmdESC_Click()
 {

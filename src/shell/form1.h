@@ -3,11 +3,17 @@
 // sections in tabs; start-up, the clock display, the keyboard shortcuts and
 // closing; the serial connection with its dispatcher, time-outs, progress and
 // reply handling (form1_connection.cpp, form1_dispatch_host.cpp,
-// form1_serial_replies.cpp).
+// form1_serial_replies.cpp); the network connection with discovery, device
+// choice, presence and its reply handling (form1_network.cpp,
+// form1_network_replies.cpp).
+#include "device/device_catalogue.h"
 #include "device/sys_param_block.h"
 #include "engine/dispatcher.h"
+#include "engine/network_replies.h"
 #include "engine/progress.h"
 #include "engine/serial_replies.h"
+#include "link/discovery.h"
+#include "panel/dido_block.h"
 #include "shell/program_options.h"
 
 #include <QDateTime>
@@ -170,6 +176,20 @@ public:
     // The serial communications port (objectName "Comm1").
     SerialLink *Comm1 = nullptr;
 
+    // The network link (form1_network.cpp): the announcement listener and the
+    // read/write service socket (objectNames "wsckDeviceQuery", "wsckR_W"),
+    // and the devices on line, index-aligned with cmbDevice.
+    DiscoveryListener *wsckDeviceQuery = nullptr;
+    UdpService *wsckR_W = nullptr;
+    // The port the listener binds when network mode starts; 0 binds a free
+    // one (tests read it back from wsckDeviceQuery).
+    quint16 discoveryPort = kDiscoveryPort;
+    // The clock behind each device's LastSeen; replaceable so that a test
+    // drives time.
+    MonotonicClock presenceClock = [] { return std::chrono::steady_clock::now(); };
+    DeviceTable deviceTable{[this] { return presenceClock(); }};
+    qint32 networkReplyCounter = 0; // Text4 on the network
+
     // Program-wide state of a connection
     QByteArray serialReply;           // the last serial reply, as read from the port
     SysParamRecord sysParam;          // the system parameter record of the device
@@ -177,6 +197,14 @@ public:
     CanReplyValues canReplyValues;    // the last CAN replies, shown by the CAN dialog
     qint32 serialReplyCounter = 0;    // Text4
     qint32 receiveTimeoutCounter = 0; // Text3
+    QByteArray networkReply;          // the last datagram taken from wsckR_W, data from offset 12
+    // Set by the system-parameter write on the network: the next tag read
+    // fills the write payload instead of the panel. Cleared by the read button.
+    qint16 tagCaptureFlag = 0;
+    PointStates pointStates{}; // DI/DQ point states behind bt_DIQ
+    // The firmware-version check, armed by the communicate button and run
+    // at most once per press by the system information display.
+    VersionCheck versionCheck;
     SerialPortChoice serialPort{QStringLiteral("COM1"), 0}; // the port used last
     ProgressState progress; // mirrored onto ProgressBar and lb_ProgProc
     // Firmware transfer (its packet table and counters), emptied when an
@@ -202,6 +230,16 @@ public:
     // reply, checks it and routes it as Comm1_OnComm does.
     void Comm1_Input(const QByteArray &input);
 
+    // The network receive events for datagrams already taken from the
+    // sockets: an announcement (anything but 91 bytes of kind 4 is ignored),
+    // and a reply of the read/write service.
+    void wsckDeviceQuery_DataArrival(const QByteArray &datagram);
+    void wsckR_W_DataArrival(const QByteArray &datagram);
+
+    // Decodes networkReply, a reply to block 10003 type 1, into sysParam and
+    // the panel, then calls ShowSysInfo.
+    void DistributeSysParam();
+
     // Closes the port, opens the chosen port again with these settings.
     // Throws ProcedureError when the port does not open.
     void ReopenSerialPort(const QString &settings);
@@ -216,6 +254,23 @@ public slots:
     void Form_Unload();
     void ForCustomer();
     virtual void cmdSetPara_Click();
+
+    // System information panel, serial-number box and the number boxes that
+    // normalise what is typed into them (form1_system_info.cpp)
+    void cmdGetSys_Click();
+    void txtSeries_Change();
+    void lblNUM_Change();
+    void Text_DNO_Change();
+    void Text5_Change(int index); // the output frequency boxes 2 and 3
+    void bt_MAC_Click();
+    void ophandornot_Click(int index);
+
+    // Clock and DI/DQ points (form1_clock_io.cpp)
+    void cmdReclock_Click();
+    void cmdWrclock_Click();
+    void cmdTimeInit_Click();
+    void clkDate_Change();
+    void bt_DIQ_Click(int index);
 
     // Connection control
     void optComm_Click(int index);
@@ -234,16 +289,25 @@ public slots:
     // Serial receive event: reads everything waiting on Comm1.
     void Comm1_OnComm();
 
+    // Network: the device chosen in cmbDevice (its current index), and the
+    // presence check.
+    void cmbDevice_Click();
+    void timCheckDevice_Timer();
+
 protected:
     // Routines of the panel sections and dialogs that the reply handling calls
     // once a reply's data are in place. The sections that own them fill them
     // in; until then they do nothing.
-    virtual void ShowSysInfo() {}         // system information panel
-    virtual void DistributeDIDO() {}      // DI/DO grid, battery, hard address
-    virtual void RepaintPointButtons() {} // DI/DQ buttons after a DO write
-    virtual void DistributeMAC() {}       // MAC boxes
-    virtual void DistributeGateway() {}   // gateway and subnet mask boxes
-    virtual void DistributeRAMTest() {}   // RAM test lamps
+    // Each reads the serial reply buffer (data from offset 3) or the network
+    // reply buffer (data from offset 12) by the link that is chosen.
+    virtual void ShowSysInfo();                // system information panel from sysParam
+    virtual void DistributeDIDO();             // DI/DO grid, battery, hard address
+    virtual void RepaintPointButtons();        // DI/DQ buttons after a DO write
+    virtual void DistributePDTagandDeviceID(); // network tag reply: hardware number, PD tag
+    virtual void DistributeMAC();              // MAC boxes
+    virtual void DistributeGateway();          // gateway and subnet mask boxes
+    virtual void DistributeRAMTest();          // RAM test lamps
+
     virtual void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
     virtual void DistributeZigbee() {}    // Zigbee controls from zigbeeRecord
     virtual void OnReadSlave() {}         // Form_Resend_Slave
@@ -286,6 +350,20 @@ private:
     // Builders of this window's sections
     BuildOutcome buildSetSysInfo(BuildContext &context);
     BuildOutcome buildProfibusWrite(BuildContext &context);
+    BuildOutcome buildClockWrite(BuildContext &context);   // WriteClock_S, WriteClock_E
+    BuildOutcome buildWeekdayWrite(BuildContext &context); // block 107 type 59
+    BuildOutcome buildDoWrite(BuildContext &context);
+    BuildOutcome buildTagWrite(BuildContext &context); // SetPdtag, StorePDTag
+    BuildOutcome buildMacWrite(BuildContext &context);
+
+    // Panel sections (form1_system_info.cpp, form1_clock_io.cpp)
+    void connectPanel();
+    bool collectSystemParameters(SysParamRecord &record);
+    void refuseField(const QString &control, const QString &label, const QString &logLabel,
+                     const QString &description);
+    DidoGroup pointLayoutGroup() const;
+    void paintPointButton(int button, int state);
+    void setupPointButtons(int deviceType);
 
     // Connection
     void startSerialLink();
@@ -293,6 +371,24 @@ private:
     void openingFailed(const QString &text);
     void serialPortFailed(const SerialPortFailure &failure);
     void showProgress();
+
+    // Network link (form1_network.cpp)
+    void buildNetworkLink();
+    void stopNetworkLink();
+    void listeningFailed(const SocketFailure &failure);
+    void takeAnnouncement(const Announcement &announcement);
+    void resetPanelForDeviceChoice();
+    void clearDeviceBoxes();
+    void chosenDeviceGone();
+    void disablePanelWithoutDevice();
+
+    // Network replies (form1_network_replies.cpp)
+    void receiveNetwork(const QByteArray &datagram);
+    void routeNetworkReply(const NetworkReplyRow &row);
+    void runNetworkReplyAction(const NetworkReplyRow &row);
+    void appendDump();
+    void showNetworkClock();
+    void networkUpgradeBlockAcknowledged();
 
     // Serial replies
     void receiveSerial(const std::function<QByteArray()> &takeInput);
@@ -311,7 +407,8 @@ private:
 
     ProgramOptions m_options;
     std::unique_ptr<Dispatcher> m_dispatcher;
-    int m_expectedReplyLength = 0; // of the last serial request
+    int m_expectedReplyLength = 0;   // of the last serial request
+    bool m_deviceAutoChosen = false; // --device: chosen once per start of listening
 };
 
 } // namespace kalmo

@@ -86,6 +86,8 @@ void Form1::optComm_Click(int index)
 
 void Form1::StartRun_Click()
 {
+    // The next system information display checks the firmware version once.
+    versionCheck.arm();
     if (optComm[0]->isChecked())
         startSerialLink();
     else if (optComm[1]->isChecked())
@@ -148,12 +150,6 @@ void Form1::startSerialLink()
     } catch (const std::exception &e) {
         openingFailed(describeError(e));
     }
-}
-
-void Form1::startNetworkLink()
-{
-    // Listening for announcements (port 12000) and the device list come with
-    // the network link.
 }
 
 void Form1::openingFailed(const QString &text)
@@ -260,12 +256,7 @@ void Form1::cmdStop_Click()
         ComPort->setEnabled(true);
         Comm1->close();
     } else if (network) {
-        // Closing wsckDeviceQuery and wsckR_W and emptying the device table
-        // come with the network link.
-        Text2->clear();
-        for (int i = cmbDevice->count() - 1; i >= 0; --i)
-            cmbDevice->removeItem(i);
-        cmbDevice->hide();
+        stopNetworkLink();
     }
 
     systemInfo->lblNUM->clear();
@@ -290,6 +281,7 @@ void Form1::cmdStop_Click()
     Text4->setText(QStringLiteral("0"));
     Text3->setText(QStringLiteral("0"));
     serialReplyCounter = 0;
+    networkReplyCounter = 0;
     receiveTimeoutCounter = 0;
 
     for (QWidget *w : std::initializer_list<QWidget *>{

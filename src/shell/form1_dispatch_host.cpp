@@ -79,11 +79,22 @@ BuildOutcome Form1::build(Builder builder, BuildContext &context)
     case Builder::RamTest:
         if (!serial) break;
         return BuildOutcome::built();
+    // Clock, DI/DO, tags and MAC address (form1_clock_io.cpp, form1_system_info.cpp)
+    case Builder::ClockWrite: // WriteClock_S, WriteClock_E
+        return buildClockWrite(context);
+    case Builder::WeekdayWrite:
+        if (serial) break;
+        return buildWeekdayWrite(context);
+    case Builder::DiDoWrite:
+        return buildDoWrite(context);
+    case Builder::TagWrite: // SetPdtag, StorePDTag
+        return buildTagWrite(context);
+    case Builder::MacWrite:
+        return buildMacWrite(context);
     default:
-        // The builders of the sections still to come (DI/DO, tag, clock and
-        // MAC writes, gateway, Zigbee, slaves, the dialogs, upgrade, CAN,
-        // high-speed I/O, output frequencies, restore-selected, light board,
-        // stop-and-clear, week day).
+        // The builders of the sections still to come (gateway, Zigbee,
+        // slaves, the dialogs, upgrade, CAN, high-speed I/O, output
+        // frequencies, restore-selected, light board, stop-and-clear).
         break;
     }
     return BuildOutcome::notAvailable();
@@ -128,8 +139,7 @@ void Form1::sendSerialFrame(const QByteArray &frame, int expectedReplyLength)
 
 void Form1::sendDatagram(const QByteArray &datagram)
 {
-    // The read/write socket wsckR_W comes with the network link.
-    Q_UNUSED(datagram);
+    wsckR_W->send(datagram);
 }
 
 void Form1::reopenSerialPort(const QString &settings)

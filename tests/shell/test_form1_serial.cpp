@@ -711,8 +711,9 @@ void TestForm1Serial::systemInformation_data()
                              << "10.11";
     QTest::newRow("KVRX210") << 57 << 0x21 << false << "KVRX210"
                              << "2.1";
-    // 42 is known only on the network
-    QTest::newRow("42") << 42 << 0x21 << false << "其它设备"
+    // 42 is known by name only on the network ("其它设备" on arrival); the
+    // serial-number lookup of the display then names it.
+    QTest::newRow("42") << 42 << 0x21 << false << "KVRX212"
                         << "2.1";
     QTest::newRow("0") << 0 << 0x00 << false << "其它设备"
                        << "0.0";
@@ -762,7 +763,8 @@ void TestForm1Serial::systemInformation()
         const QColor expected = i == 0 || i == 15 ? QColor(255, 0, 0) : QColor(0, 255, 0);
         QCOMPARE(control<Lamp>(*w, QStringLiteral("shpFlash_%1").arg(i))->color(), expected);
     }
-    QVERIFY(!control(*w, "bt_CheckRAM")->isEnabled());
+    // Disabled when the block arrives, enabled again by the display.
+    QVERIFY(control(*w, "bt_CheckRAM")->isEnabled());
     for (int i = 0; i < 6; ++i) {
         auto *mac = control<QLineEdit>(*w, QStringLiteral("txt_MAC_%1").arg(i));
         QVERIFY(!mac->isEnabled());
@@ -967,7 +969,7 @@ void TestForm1Serial::builders_data()
                                             << QByteArray() << "数据格式错误：等待时间ms";
     QTest::newRow("format error, empty")
         << 4 << QStringList{"10", "100", ""} << false << QByteArray() << "数据格式错误：等待时间ms";
-    QTest::newRow("later builder") << 14 << defaults << false << QByteArray() << "无此功能号";
+    QTest::newRow("later builder") << 58 << defaults << false << QByteArray() << "无此功能号";
     QTest::newRow("network only code") << 12 << defaults << false << QByteArray() << "无此功能号";
 }
 

@@ -1,0 +1,289 @@
+// The network receive event: every datagram on the read/write service socket
+// is counted, checked by its status bits and sequence number, and routed by
+// the request still outstanding through the network read and write reply
+// tables; the blocks the handler decodes itself (system parameters, clock,
+// week day, tags, Zigbee, the whole-area dump) go onto the panel here.
+#include "shell/form1.h"
+
+#include "device/device_catalogue.h"
+#include "device/system_info_panel.h"
+#include "link/network_reply.h"
+#include "panel/clock_block.h"
+#include "panel/clock_io_panel.h"
+#include "panel/maintenance_panel.h"
+#include "panel/network_identity_panel.h"
+#include "panel/tag_block.h"
+#include "shell/error_log.h"
+#include "upgrade/upgrade_panel.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <exception>
+
+namespace kalmo {
+
+namespace {
+
+const QColor kGreyedBox(224, 224, 224);
+const QColor kLampOn(255, 0, 0);
+const QColor kLampOff(0, 255, 0);
+const QString kInvalidPropertyText = QStringLiteral("无效属性值");
+
+void setBackColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, color);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+void Form1::wsckR_W_DataArrival(const QByteArray &datagram)
+{
+    runLogged(kServiceDataArrivalLabel, [&] { receiveNetwork(datagram); });
+}
+
+void Form1::receiveNetwork(const QByteArray &datagram)
+{
+    // A datagram of no bytes leaves no buffer to take it.
+    if (datagram.isEmpty()) throw ProcedureError(subscriptOutOfRangeText());
+    networkReply = datagram;
+    networkReplyCounter = nextCount(networkReplyCounter);
+    Text4->setText(QString::number(networkReplyCounter));
+    timMscon->stop();
+
+    const SendState &send = m_dispatcher->sendState();
+    const NetworkReplyVerdict verdict =
+        classifyNetworkReply(networkReply, send.readSequence, send.writeSequence);
+    const NetworkReplyRow *row = nullptr;
+    switch (verdict.kind) {
+    case NetworkReplyKind::ReadError:
+    case NetworkReplyKind::WriteError:
+        // The command counts as answered: the queue goes on.
+        Text2->setText(verdict.statusText());
+        resumeDispatcher();
+        return;
+    case NetworkReplyKind::ReadReply:
+        row = findNetworkReadReply(send.blockAddress, send.blockType, send.itemCount);
+        break;
+    case NetworkReplyKind::WriteReply:
+        row = findNetworkWriteReply(send.blockAddress, send.blockType, send.itemCount);
+        break;
+    case NetworkReplyKind::Ignored:
+        // A good reply too short to carry its sequence number cannot be
+        // matched: logged. A wrong sequence number or an unknown first byte
+        // is dropped without a word; the command time-out ends the wait.
+        if (verdict.ignoredBecause == IgnoredBecause::TooShort)
+            throw ProcedureError(subscriptOutOfRangeText());
+        return;
+    }
+    // A block without a row changes nothing.
+    if (row) routeNetworkReply(*row);
+}
+
+void Form1::routeNetworkReply(const NetworkReplyRow &row)
+{
+    if (row.timers == NetworkReplyTimers::ResumeFirst) resumeDispatcher();
+    // A tag read that goes into the write payload writes no text.
+    const bool capturing = row.action == NetworkReplyAction::Tags && tagCaptureFlag != 0;
+    if (!row.status.isEmpty() && !capturing) Text2->setText(row.status.toString());
+    runNetworkReplyAction(row);
+    if (row.timers == NetworkReplyTimers::ResumeLast) resumeDispatcher();
+}
+
+void Form1::runNetworkReplyAction(const NetworkReplyRow &row)
+{
+    using A = NetworkReplyAction;
+    switch (row.action) {
+    case A::None:
+        break;
+    case A::Dump:
+        appendDump();
+        break;
+    case A::SysParam:
+        DistributeSysParam();
+        break;
+    case A::Clock:
+        showNetworkClock();
+        break;
+    case A::DistributeDIDO:
+        DistributeDIDO();
+        break;
+    case A::SlaveInfo:
+        DistributeSlaveInfo();
+        break;
+    case A::DistributeMAC:
+        DistributeMAC();
+        break;
+    case A::RamTest:
+        DistributeRAMTest();
+        timMscon->setInterval(kReceiveTimeoutAfterRamTestMs);
+        timMscon->start();
+        break;
+    case A::Tags: {
+        // The whole data part, 82 bytes, or nothing at all.
+        byteAt(networkReply, kTagReplyDataOffset + kTagBlockLength - 1);
+        const QByteArray block = networkReply.mid(kTagReplyDataOffset, kTagBlockLength);
+        if (tagCaptureFlag != 0) {
+            tagCaptureFlag = 0;
+            m_dispatcher->sendState().writePayload = block;
+        } else {
+            DistributePDTagandDeviceID();
+        }
+        break;
+    }
+    case A::ControlParameters:
+        OnReadCtrl();
+        break;
+    case A::Zigbee:
+        zigbeeRecord = splitZigbeeBlock(networkReply, kNetworkZigbeeOffset);
+        DistributeZigbee();
+        break;
+    case A::SlaveForwarding:
+        OnReadSlave();
+        break;
+    case A::Forwarding:
+        OnReadResend();
+        break;
+    case A::DistributeGateway:
+        DistributeGateway();
+        break;
+    case A::Redundancy:
+        OnReadRongyu();
+        break;
+    case A::WeekDay:
+        // A week day outside 1..7 leaves the list without a selection.
+        clockIo->Combo_WeekDay->setCurrentIndex(decodeNetworkWeekDayReply(networkReply));
+        break;
+    case A::SmArea:
+        OnReadSM();
+        break;
+    case A::UpgradeStarted:
+        // The device restarts into its loader: the dispatcher and the
+        // presence check wait, Sleep_Timer resumes them.
+        m_dispatcher->sendState().itemCount = 0;
+        timCheckDevice->stop();
+        Timer1->stop();
+        Sleep_Timer->setInterval(kUpgradeRestartDelayMs);
+        Sleep_Timer->start();
+        break;
+    case A::ClearItemCount:
+        m_dispatcher->sendState().itemCount = 0;
+        break;
+    case A::UpgradeBlock:
+        networkUpgradeBlockAcknowledged();
+        break;
+    case A::RepaintPoints:
+        RepaintPointButtons();
+        break;
+    }
+}
+
+void Form1::appendDump()
+{
+    // Appended, so that dumps of one device follow each other in its file.
+    QFile file(dumpFileName(systemInfo->txtDevID->text()));
+    if (!file.open(QIODevice::Append)) throw ProcedureError(file.errorString());
+    const QByteArray area = networkReply.mid(kDumpDataOffset);
+    if (file.write(area) != area.size()) throw ProcedureError(file.errorString());
+}
+
+void Form1::showNetworkClock()
+{
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{clockIo->clkDate, clockIo->clkTime, clockIo->cmdWrclock,
+                                          clockIo->cmdTimeInit, clockIo->cmdReclock})
+        w->setEnabled(true);
+
+    // A date or time that does not exist is refused as the pickers refuse
+    // it: the handler ends there and the pickers keep what they showed.
+    const ClockValue clock = decodeNetworkClockReply(networkReply);
+    const std::optional<QDate> date = clock.date();
+    if (!date || *date < clockIo->clkDate->minimumDate() || *date > clockIo->clkDate->maximumDate())
+        throw ProcedureError(kInvalidPropertyText);
+    clockIo->clkDate->setDate(*date);
+    const std::optional<QTime> time = clock.time();
+    if (!time) throw ProcedureError(kInvalidPropertyText);
+    clockIo->clkTime->setTime(*time);
+    clockIo->Combo_WeekDay->setCurrentIndex(clock.weekDayIndex());
+}
+
+void Form1::networkUpgradeBlockAcknowledged()
+{
+    m_dispatcher->sendState().itemCount = 0;
+    if (progress.maximum <= progress.value) {
+        // The last block is in.
+        progress.value = 0;
+        progress.hide();
+        showProgress();
+        upgrade->bt_Updata->setEnabled(true);
+        Timer1->setInterval(kDispatchIntervalMs);
+        timCheckDevice->setInterval(kCheckDeviceAfterUpgradeMs);
+        timCheckDevice->start();
+        showMessageBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                        kUpgradeSucceededMessage});
+    }
+    m_dispatcher->setUpgradeFlag(0);
+}
+
+void Form1::DistributeSysParam()
+{
+    runLogged(kDistributeSysParamLabel, [&] {
+        // The codec decodes in the order the panel is filled and keeps what
+        // it has decoded when the reply ends early; the panel is filled up
+        // to the first item that is missing and the failure then ends here.
+        SysParamPanelItems items;
+        std::exception_ptr failure;
+        try {
+            decodeNetworkSysParamReply(networkReply, sysParam, items);
+        } catch (const std::exception &) {
+            failure = std::current_exception();
+        }
+        const auto need = [&failure](bool decoded) {
+            if (decoded) return;
+            if (failure) std::rethrow_exception(failure);
+            throw ProcedureError(subscriptOutOfRangeText());
+        };
+
+        need(items.BootVersion.has_value());
+        systemInfo->lb_BookNo->setText(bootVersionText(*items.BootVersion));
+
+        need(items.NoUserProgram.has_value());
+        if (*items.NoUserProgram == 1) {
+            showMessageBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                            kNoUserProgramMessage});
+            upgrade->bt_FindUpdataFile->setEnabled(true);
+            upgrade->bt_Updata->setEnabled(true);
+        }
+
+        // The record's fields lie in front of the boot version: they are all
+        // decoded once it is.
+        maintenance->bt_CheckRAM->setEnabled(false);
+        for (QLineEdit *box : networkIdentity->txt_MAC) {
+            box->setEnabled(false);
+            setBackColor(box, kGreyedBox);
+        }
+
+        systemInfo->txtDeviceType->setText(networkLinkTypeName(sysParam.DeviceType));
+
+        need(items.Rs485_2MaxErrors.has_value());
+        systemInfo->Text_ErrorTimeComm2->setText(QString::number(*items.Rs485_2MaxErrors));
+        need(items.Rs485_2CommInterval.has_value());
+        systemInfo->Text_InterTimeComm2->setText(unsigned16Text(*items.Rs485_2CommInterval));
+        need(items.Rs485_2WaitTime.has_value());
+        systemInfo->Text_WaitTimeComm2->setText(unsigned16Text(*items.Rs485_2WaitTime));
+
+        need(items.FlashFlags.has_value());
+        for (std::size_t i = 0; i < systemInfo->shpFlash.size(); ++i)
+            systemInfo->shpFlash[i]->setColor((*items.FlashFlags >> i) & 1 ? kLampOn : kLampOff);
+
+        ShowSysInfo();
+    });
+}
+
+} // namespace kalmo

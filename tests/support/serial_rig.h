@@ -1,0 +1,155 @@
+#pragma once
+// The main window on a pseudo-terminal, stepped by hand: the timers' ticks and
+// the port's receive event are taken off the event loop and the test runs the
+// dispatcher itself. The virtual controller answers in-process; every request
+// the window wrote is kept, so a test can look at the bytes that went out.
+#include "link/serial_link.h"
+#include "shell/form1.h"
+#include "sim/serial_request_splitter.h"
+#include "sim/virtual_controller.h"
+
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <memory>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace rig {
+
+// The device end of a pseudo-terminal; the window opens `path`.
+struct PtyDevice
+{
+    int fd = -1;
+    QString path;
+    PtyDevice()
+    {
+        fd = posix_openpt(O_RDWR | O_NOCTTY);
+        if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0) return;
+        path = QString::fromLocal8Bit(ptsname(fd));
+        termios t{};
+        tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(fd, TCSANOW, &t);
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
+    ~PtyDevice()
+    {
+        if (fd >= 0) ::close(fd);
+    }
+    PtyDevice(const PtyDevice &) = delete;
+    PtyDevice &operator=(const PtyDevice &) = delete;
+
+    bool send(const QByteArray &bytes) const
+    {
+        return ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+    // Whatever arrives within the wait, until `enough` says it is complete.
+    template <typename Enough> QByteArray receiveUntil(Enough enough, int waitMs) const
+    {
+        QByteArray got;
+        QDeadlineTimer deadline(waitMs);
+        while (!enough(got) && !deadline.hasExpired()) {
+            char buf[1024];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, n);
+            else
+                QTest::qWait(5);
+        }
+        return got;
+    }
+};
+
+template <typename T = QWidget> T *control(const QWidget &window, const QString &name)
+{
+    T *found = window.findChild<T *>(name);
+    if (!found) qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
+// A window whose timers and receive event do nothing by themselves and whose
+// message boxes are collected.
+inline std::unique_ptr<kalmo::Form1> steppedWindow(const kalmo::ProgramOptions &options,
+                                                   QList<kalmo::MessageBoxRequest> *boxes)
+{
+    auto w = std::make_unique<kalmo::Form1>(options);
+    for (QTimer *timer : w->findChildren<QTimer *>())
+        QObject::disconnect(timer, &QTimer::timeout, w.get(), nullptr);
+    QObject::disconnect(w->Comm1, &kalmo::SerialLink::received, w.get(), nullptr);
+    w->showMessageBox = [boxes](const kalmo::MessageBoxRequest &request) {
+        boxes->append(request);
+    };
+    return w;
+}
+
+// A window on a pseudo-terminal with the virtual controller behind it.
+struct SerialRig
+{
+    PtyDevice dev;
+    kalmo::sim::VirtualController controller;
+    QList<kalmo::MessageBoxRequest> boxes;
+    std::unique_ptr<kalmo::Form1> w;
+    QList<QByteArray> requests; // every request the window wrote, in order
+
+    explicit SerialRig(const kalmo::sim::DeviceProfile &profile = kalmo::sim::DeviceProfile())
+        : controller(profile)
+    {
+        kalmo::ProgramOptions options;
+        options.ports = {dev.path};
+        w = steppedWindow(options, &boxes);
+        controller.setTickSource([] { return qint64(0); });
+    }
+
+    // One dispatcher tick and the request it wrote; empty when it wrote none.
+    QByteArray step(int waitMs = 3000)
+    {
+        w->Timer1_Timer();
+        if (!w->Timer2->isActive()) waitMs = 100; // nothing awaited: nothing sent
+        kalmo::sim::SerialRequestSplitter splitter;
+        QList<QByteArray> frames;
+        qsizetype fed = 0;
+        dev.receiveUntil(
+            [&](const QByteArray &got) {
+                frames += splitter.feed(QByteArrayView(got).sliced(fed));
+                fed = got.size();
+                return !frames.isEmpty();
+            },
+            waitMs);
+        if (frames.isEmpty()) return {};
+        requests.append(frames.first());
+        return frames.first();
+    }
+    // A reply on the line, taken by the receive event once it is all in.
+    void deliver(const QByteArray &reply)
+    {
+        QVERIFY(dev.send(reply));
+        QTRY_COMPARE(w->Comm1->inBufferCount(), qint64(reply.size()));
+        w->Comm1_OnComm();
+    }
+    void answer(const QByteArray &request) { deliver(controller.answerSerial(request)); }
+
+    // Runs the dispatcher, answering every request, until nothing but the
+    // idle read is left. Answers whether it got there within `maxSteps`.
+    bool runToIdle(int maxSteps = 40)
+    {
+        for (int i = 0; i < maxSteps; ++i) {
+            if (w->dispatcher().stack().top() == 0) return true;
+            const QByteArray request = step();
+            if (!request.isEmpty()) answer(request);
+        }
+        return w->dispatcher().stack().top() == 0;
+    }
+    // The last request with this function number, or an empty array.
+    QByteArray lastRequest(int function) const
+    {
+        for (qsizetype i = requests.size() - 1; i >= 0; --i)
+            if (requests[i].size() > 2 && quint8(requests[i][2]) == function) return requests[i];
+        return {};
+    }
+};
+
+} // namespace rig
