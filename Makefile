@@ -25,10 +25,10 @@ build-test: deps
 test: build-test
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-# Screenshot of the main window under Xvfb at 1366x768, for the README.
+# Screenshot of the main window connected to a virtual controller, under Xvfb
+# at 1366x768, for the README.
 screenshot: build
-	mkdir -p docs
-	xvfb-run -a -s "-screen 0 1366x768x24" $(BUILD)/src/kalmo --screenshot docs/screenshot.png --quit-after 2
+	xvfb-run -a -s "-screen 0 1366x768x24" env KALMO_SCREENSHOT=docs/screenshot.png ./scripts/demo.sh $(BUILD)
 
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKALMO_FUZZ=ON -DKALMO_TESTS=OFF -DKALMO_BENCH=OFF

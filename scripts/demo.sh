@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts a virtual controller and Kalmo connected to it over a pseudo-terminal.
 # Without a display Kalmo runs offscreen, saves a screenshot of the main window
-# once the first reads are in, and exits.
+# once the first reads are in, and exits; so it does with a display when
+# KALMO_SCREENSHOT names the file.
 set -euo pipefail
 build=${1:-build}
 shot=${2:-out/kalmo.png}
@@ -26,7 +27,11 @@ echo "Virtual controller on $port and $(sed -n 2p "$sim_out")"
 
 # A non-blank command-line record makes Kalmo connect by itself after 500 ms.
 record="演示€kalmo-sim|"
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+if [ -n "${KALMO_SCREENSHOT:-}" ]; then
+  mkdir -p "$(dirname "$KALMO_SCREENSHOT")"
+  "$build/src/kalmo" --port "$port" --quit-after 6 --screenshot "$KALMO_SCREENSHOT" "$record"
+  echo "Screenshot of the main window saved to $KALMO_SCREENSHOT"
+elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   mkdir -p "$(dirname "$shot")"
   QT_QPA_PLATFORM=offscreen "$build/src/kalmo" --port "$port" --quit-after 6 \
     --screenshot "$shot" "$record"
