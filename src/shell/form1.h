@@ -46,6 +46,7 @@ class UpgradePanel;
 class ImageFilePanel;
 class ParameterDialogsPanel;
 class SerialLink;
+struct ClockValue;
 struct SerialPortFailure;
 
 // One entry of the version range table read by the system information display.
@@ -395,6 +396,8 @@ private:
     void routeSerialReply(const QByteArray &reply);
     void runSerialReplyAction(SerialReplyAction action, const QByteArray &reply);
     void showSystemInformation(const QByteArray &reply);
+    void showClockOnPickers(const ClockValue &clock, bool withWeekday);
+    void showSysParamReply(Link link, const std::function<void(SysParamPanelItems &)> &decode);
     void showTags(const QByteArray &reply);
     void showClock(const QByteArray &reply, bool withWeekday);
     void upgradeBlockAcknowledged();

@@ -243,4 +243,20 @@ BuildOutcome Form1::buildTagWrite(BuildContext &context)
     return BuildOutcome::built();
 }
 
+// A clock read from the device onto the pickers. A date or time that does not
+// exist is refused as the pickers refuse it: the handler ends there and the
+// pickers keep what they showed. Week day 1 is Monday, the first entry; a
+// value outside 1..7 leaves the list without a selection.
+void Form1::showClockOnPickers(const ClockValue &clock, bool withWeekday)
+{
+    const std::optional<QDate> date = clock.date();
+    if (!date || *date < clockIo->clkDate->minimumDate() || *date > clockIo->clkDate->maximumDate())
+        throw ProcedureError(QStringLiteral("无效属性值"));
+    clockIo->clkDate->setDate(*date);
+    const std::optional<QTime> time = clock.time();
+    if (!time) throw ProcedureError(QStringLiteral("无效属性值"));
+    clockIo->clkTime->setTime(*time);
+    if (withWeekday) clockIo->Combo_WeekDay->setCurrentIndex(clock.weekDayIndex());
+}
+
 } // namespace kalmo

@@ -29,18 +29,6 @@ namespace kalmo {
 
 namespace {
 
-const QColor kGreyedBox(224, 224, 224);
-const QColor kLampOn(255, 0, 0);
-const QColor kLampOff(0, 255, 0);
-const QString kInvalidPropertyText = QStringLiteral("无效属性值");
-
-void setBackColor(QWidget *widget, const QColor &color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, color);
-    widget->setPalette(palette);
-}
-
 } // namespace
 
 void Form1::wsckR_W_DataArrival(const QByteArray &datagram)
@@ -200,17 +188,7 @@ void Form1::showNetworkClock()
                                           clockIo->cmdTimeInit, clockIo->cmdReclock})
         w->setEnabled(true);
 
-    // A date or time that does not exist is refused as the pickers refuse
-    // it: the handler ends there and the pickers keep what they showed.
-    const ClockValue clock = decodeNetworkClockReply(networkReply);
-    const std::optional<QDate> date = clock.date();
-    if (!date || *date < clockIo->clkDate->minimumDate() || *date > clockIo->clkDate->maximumDate())
-        throw ProcedureError(kInvalidPropertyText);
-    clockIo->clkDate->setDate(*date);
-    const std::optional<QTime> time = clock.time();
-    if (!time) throw ProcedureError(kInvalidPropertyText);
-    clockIo->clkTime->setTime(*time);
-    clockIo->Combo_WeekDay->setCurrentIndex(clock.weekDayIndex());
+    showClockOnPickers(decodeNetworkClockReply(networkReply), true);
 }
 
 void Form1::networkUpgradeBlockAcknowledged()
@@ -234,55 +212,9 @@ void Form1::networkUpgradeBlockAcknowledged()
 void Form1::DistributeSysParam()
 {
     runLogged(kDistributeSysParamLabel, [&] {
-        // The codec decodes in the order the panel is filled and keeps what
-        // it has decoded when the reply ends early; the panel is filled up
-        // to the first item that is missing and the failure then ends here.
-        SysParamPanelItems items;
-        std::exception_ptr failure;
-        try {
+        showSysParamReply(Link::Network, [&](SysParamPanelItems &items) {
             decodeNetworkSysParamReply(networkReply, sysParam, items);
-        } catch (const std::exception &) {
-            failure = std::current_exception();
-        }
-        const auto need = [&failure](bool decoded) {
-            if (decoded) return;
-            if (failure) std::rethrow_exception(failure);
-            throw ProcedureError(subscriptOutOfRangeText());
-        };
-
-        need(items.BootVersion.has_value());
-        systemInfo->lb_BookNo->setText(bootVersionText(*items.BootVersion));
-
-        need(items.NoUserProgram.has_value());
-        if (*items.NoUserProgram == 1) {
-            showMessageBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(),
-                            kNoUserProgramMessage});
-            upgrade->bt_FindUpdataFile->setEnabled(true);
-            upgrade->bt_Updata->setEnabled(true);
-        }
-
-        // The record's fields lie in front of the boot version: they are all
-        // decoded once it is.
-        maintenance->bt_CheckRAM->setEnabled(false);
-        for (QLineEdit *box : networkIdentity->txt_MAC) {
-            box->setEnabled(false);
-            setBackColor(box, kGreyedBox);
-        }
-
-        systemInfo->txtDeviceType->setText(networkLinkTypeName(sysParam.DeviceType));
-
-        need(items.Rs485_2MaxErrors.has_value());
-        systemInfo->Text_ErrorTimeComm2->setText(QString::number(*items.Rs485_2MaxErrors));
-        need(items.Rs485_2CommInterval.has_value());
-        systemInfo->Text_InterTimeComm2->setText(unsigned16Text(*items.Rs485_2CommInterval));
-        need(items.Rs485_2WaitTime.has_value());
-        systemInfo->Text_WaitTimeComm2->setText(unsigned16Text(*items.Rs485_2WaitTime));
-
-        need(items.FlashFlags.has_value());
-        for (std::size_t i = 0; i < systemInfo->shpFlash.size(); ++i)
-            systemInfo->shpFlash[i]->setColor((*items.FlashFlags >> i) & 1 ? kLampOn : kLampOff);
-
-        ShowSysInfo();
+        });
     });
 }
 

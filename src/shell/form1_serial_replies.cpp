@@ -28,18 +28,6 @@ namespace kalmo {
 
 namespace {
 
-const QColor kGreyedBox(224, 224, 224);
-const QColor kLampOn(255, 0, 0);
-const QColor kLampOff(0, 255, 0);
-const QString kInvalidPropertyText = QStringLiteral("无效属性值");
-
-void setBackColor(QWidget *widget, const QColor &color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, color);
-    widget->setPalette(palette);
-}
-
 } // namespace
 
 void Form1::Comm1_OnComm()
@@ -190,52 +178,9 @@ void Form1::runSerialReplyAction(SerialReplyAction action, const QByteArray &rep
 
 void Form1::showSystemInformation(const QByteArray &reply)
 {
-    // The codec decodes in the order the panel is filled and keeps what it
-    // has decoded when the reply ends early; the panel is filled up to the
-    // first item that is missing and the failure then ends the handler.
-    SysParamPanelItems items;
-    std::exception_ptr failure;
-    try {
+    showSysParamReply(Link::Serial, [&](SysParamPanelItems &items) {
         decodeSerialSysInfoReply(reply, sysParam, items);
-    } catch (const std::exception &) {
-        failure = std::current_exception();
-    }
-    const auto need = [&failure](bool decoded) {
-        if (decoded) return;
-        if (failure) std::rethrow_exception(failure);
-        throw ProcedureError(subscriptOutOfRangeText());
-    };
-
-    need(items.BootVersion.has_value());
-    systemInfo->lb_BookNo->setText(bootVersionText(*items.BootVersion));
-
-    need(items.NoUserProgram.has_value());
-    if (*items.NoUserProgram == 1)
-        showMessageBox(
-            {QMessageBox::NoIcon, QApplication::applicationDisplayName(), kNoUserProgramMessage});
-
-    // The record's fields lie in front of the boot version: they are all
-    // decoded once it is.
-    maintenance->bt_CheckRAM->setEnabled(false);
-    for (QLineEdit *box : networkIdentity->txt_MAC) {
-        box->setEnabled(false);
-        setBackColor(box, kGreyedBox);
-    }
-
-    systemInfo->txtDeviceType->setText(serialLinkTypeName(sysParam.DeviceType));
-
-    need(items.Rs485_2MaxErrors.has_value());
-    systemInfo->Text_ErrorTimeComm2->setText(QString::number(*items.Rs485_2MaxErrors));
-    need(items.Rs485_2CommInterval.has_value());
-    systemInfo->Text_InterTimeComm2->setText(unsigned16Text(*items.Rs485_2CommInterval));
-    need(items.Rs485_2WaitTime.has_value());
-    systemInfo->Text_WaitTimeComm2->setText(unsigned16Text(*items.Rs485_2WaitTime));
-
-    need(items.FlashFlags.has_value());
-    for (std::size_t i = 0; i < systemInfo->shpFlash.size(); ++i)
-        systemInfo->shpFlash[i]->setColor((*items.FlashFlags >> i) & 1 ? kLampOn : kLampOff);
-
-    ShowSysInfo();
+    });
 }
 
 void Form1::showTags(const QByteArray &reply)
@@ -261,21 +206,8 @@ void Form1::showClock(const QByteArray &reply, bool withWeekday)
                  clockIo->cmdReclock})
             w->setEnabled(true);
 
-    // A date or time that does not exist is refused as the pickers refuse
-    // it: the handler ends there and the pickers keep what they showed.
-    const ClockValue clock =
-        withWeekday ? decodeSerialClockReply(reply) : decodeSerialClockEcho(reply);
-    const std::optional<QDate> date = clock.date();
-    if (!date || *date < clockIo->clkDate->minimumDate() || *date > clockIo->clkDate->maximumDate())
-        throw ProcedureError(kInvalidPropertyText);
-    clockIo->clkDate->setDate(*date);
-    const std::optional<QTime> time = clock.time();
-    if (!time) throw ProcedureError(kInvalidPropertyText);
-    clockIo->clkTime->setTime(*time);
-
-    // Week day 1 is Monday, the first entry; a value outside 1..7 leaves the
-    // list without a selection.
-    if (withWeekday) clockIo->Combo_WeekDay->setCurrentIndex(clock.weekDayIndex());
+    showClockOnPickers(withWeekday ? decodeSerialClockReply(reply) : decodeSerialClockEcho(reply),
+                       withWeekday);
 }
 
 void Form1::upgradeBlockAcknowledged()

@@ -550,4 +550,69 @@ void Form1::DistributeRAMTest()
                                                             : QColor(0, 255, 0));
 }
 
+// The panel steps of a system-parameter read on either link, in the panel's
+// order. The codec keeps what it has decoded when the reply ends early; the
+// panel is filled up to the first item that is missing and the failure then
+// ends the caller.
+void Form1::showSysParamReply(Link link, const std::function<void(SysParamPanelItems &)> &decode)
+{
+    static const QColor greyedBox(224, 224, 224);
+    static const QColor lampOn(255, 0, 0);
+    static const QColor lampOff(0, 255, 0);
+
+    SysParamPanelItems items;
+    std::exception_ptr failure;
+    try {
+        decode(items);
+    } catch (const std::exception &) {
+        failure = std::current_exception();
+    }
+    const auto need = [&failure](bool decoded) {
+        if (decoded) return;
+        if (failure) std::rethrow_exception(failure);
+        throw ProcedureError(subscriptOutOfRangeText());
+    };
+
+    need(items.BootVersion.has_value());
+    systemInfo->lb_BookNo->setText(bootVersionText(*items.BootVersion));
+
+    need(items.NoUserProgram.has_value());
+    if (*items.NoUserProgram == 1) {
+        showMessageBox(
+            {QMessageBox::NoIcon, QApplication::applicationDisplayName(), kNoUserProgramMessage});
+        // On the network the device can then be given a program at once.
+        if (link == Link::Network) {
+            upgrade->bt_FindUpdataFile->setEnabled(true);
+            upgrade->bt_Updata->setEnabled(true);
+        }
+    }
+
+    // The record's fields lie in front of the boot version: they are all
+    // decoded once it is.
+    maintenance->bt_CheckRAM->setEnabled(false);
+    for (QLineEdit *box : networkIdentity->txt_MAC) {
+        box->setEnabled(false);
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, greyedBox);
+        box->setPalette(palette);
+    }
+
+    systemInfo->txtDeviceType->setText(link == Link::Network
+                                           ? networkLinkTypeName(sysParam.DeviceType)
+                                           : serialLinkTypeName(sysParam.DeviceType));
+
+    need(items.Rs485_2MaxErrors.has_value());
+    systemInfo->Text_ErrorTimeComm2->setText(QString::number(*items.Rs485_2MaxErrors));
+    need(items.Rs485_2CommInterval.has_value());
+    systemInfo->Text_InterTimeComm2->setText(unsigned16Text(*items.Rs485_2CommInterval));
+    need(items.Rs485_2WaitTime.has_value());
+    systemInfo->Text_WaitTimeComm2->setText(unsigned16Text(*items.Rs485_2WaitTime));
+
+    need(items.FlashFlags.has_value());
+    for (std::size_t i = 0; i < systemInfo->shpFlash.size(); ++i)
+        systemInfo->shpFlash[i]->setColor((*items.FlashFlags >> i) & 1 ? lampOn : lampOff);
+
+    ShowSysInfo();
+}
+
 } // namespace kalmo
