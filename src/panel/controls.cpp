@@ -107,4 +107,11 @@ QVBoxLayout *column(std::initializer_list<QWidget *> frames)
     return layout;
 }
 
+void setBold(QWidget *widget, bool bold)
+{
+    QFont font = widget->font();
+    font.setBold(bold);
+    widget->setFont(font);
+}
+
 } // namespace kalmo::controls

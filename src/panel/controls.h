@@ -50,6 +50,9 @@ void closeRows(QGridLayout *grid);
 // neighbouring columns end on one line.
 QVBoxLayout *column(std::initializer_list<QWidget *> frames);
 
+// Makes a control's text bold or normal.
+void setBold(QWidget *widget, bool bold);
+
 template <std::size_t N, typename Make> auto makeArray(Make make)
 {
     std::array<decltype(make(0)), N> controls{};

@@ -368,6 +368,7 @@ private:
 
     // Connection
     void startSerialLink();
+    void lockLinkChoice();
     void startNetworkLink();
     void openingFailed(const QString &text);
     void serialPortFailed(const SerialPortFailure &failure);

@@ -3,6 +3,8 @@
 // delay, the automatic start and the progress bar.
 #include "shell/form1.h"
 
+#include "panel/controls.h"
+
 #include "device/system_info_panel.h"
 #include "image/image_file_panel.h"
 #include "link/serial_link.h"
@@ -23,6 +25,8 @@
 
 namespace kalmo {
 
+using controls::setBold;
+
 namespace {
 
 const QString kSerialHint = QStringLiteral("请确保拨码开关第三位已置为ON");
@@ -42,13 +46,6 @@ public:
     }
     int number;
 };
-
-void setBold(QWidget *widget, bool bold)
-{
-    QFont font = widget->font();
-    font.setBold(bold);
-    widget->setFont(font);
-}
 
 } // namespace
 
@@ -94,17 +91,24 @@ void Form1::StartRun_Click()
         startNetworkLink();
 }
 
+// The first steps of every start: Stop takes over, the link cannot be changed
+// while communicating, and the identity boxes lose their bold.
+void Form1::lockLinkChoice()
+{
+    cmdStop->setEnabled(true);
+    cmdStop->setFocus();
+    optComm[0]->setEnabled(false);
+    optComm[1]->setEnabled(false);
+    ComPort->setEnabled(false);
+    StartRun->setEnabled(false);
+    setBold(systemInfo->txtDevID, false);
+    setBold(systemInfo->txtPD_Tag, false);
+}
+
 void Form1::startSerialLink()
 {
     try {
-        cmdStop->setEnabled(true);
-        cmdStop->setFocus();
-        optComm[0]->setEnabled(false);
-        optComm[1]->setEnabled(false);
-        ComPort->setEnabled(false);
-        StartRun->setEnabled(false);
-        setBold(systemInfo->txtDevID, false);
-        setBold(systemInfo->txtPD_Tag, false);
+        lockLinkChoice();
 
         clockIo->cmdReclock->setEnabled(true);
         systemInfo->txtDevID->clear();

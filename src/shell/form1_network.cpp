@@ -4,6 +4,8 @@
 // of stopping.
 #include "shell/form1.h"
 
+#include "panel/controls.h"
+
 #include "device/system_info_panel.h"
 #include "image/image_file_panel.h"
 #include "panel/clock_io_panel.h"
@@ -20,18 +22,13 @@
 
 namespace kalmo {
 
+using controls::setBold;
+
 namespace {
 
 const QString kRunStartedText = QStringLiteral("运行开始................");
 // The production pickers while no device has been read.
 const QDate kNoProductionDate(1900, 1, 1);
-
-void setBold(QWidget *widget, bool bold)
-{
-    QFont font = widget->font();
-    font.setBold(bold);
-    widget->setFont(font);
-}
 
 } // namespace
 
@@ -56,14 +53,7 @@ void Form1::buildNetworkLink()
 
 void Form1::startNetworkLink()
 {
-    cmdStop->setEnabled(true);
-    cmdStop->setFocus();
-    optComm[0]->setEnabled(false);
-    optComm[1]->setEnabled(false);
-    ComPort->setEnabled(false);
-    StartRun->setEnabled(false);
-    setBold(systemInfo->txtDevID, false);
-    setBold(systemInfo->txtPD_Tag, false);
+    lockLinkChoice();
 
     timMscon->setInterval(kReceiveTimeout);
     Timer1->setInterval(kDispatcherInterval);
