@@ -89,13 +89,17 @@ void Dispatcher::runSerial(const SerialCommand &row)
 
     if (row.notes & note::UpgradeFlag) m_upgradeFlag = 1;
 
-    QTimer &receive = *m_timers.timMscon;
-    const int functionNumber = byteAt(context.frame, 2);
-    receive.setInterval(row.receiveTimeoutMs
-                            ? row.receiveTimeoutMs
-                            : serialReceiveTimeoutMs(functionNumber, receive.interval()));
-    completeSerialFrame(context.frame);
-    m_host.sendSerialFrame(context.frame, context.expectedReplyLength);
+    // SendCommand: a failure inside it is logged under its own label and the
+    // request does not go out; the command then ends by its time-out.
+    runLogged(kSendCommandLabel, [&] {
+        QTimer &receive = *m_timers.timMscon;
+        const int functionNumber = byteAt(context.frame, 2);
+        receive.setInterval(row.receiveTimeoutMs
+                                ? row.receiveTimeoutMs
+                                : serialReceiveTimeoutMs(functionNumber, receive.interval()));
+        completeSerialFrame(context.frame);
+        m_host.sendSerialFrame(context.frame, context.expectedReplyLength);
+    });
 
     if (row.notes & note::ItemCountPayload) {
         if (m_send.itemCount == std::numeric_limits<qint32>::max())
@@ -123,17 +127,22 @@ void Dispatcher::runNetwork(const NetworkCommand &row)
 
     if (row.notes & note::UpgradeFlag) m_upgradeFlag = 1;
 
-    QTimer &receive = *m_timers.timMscon;
-    QByteArray datagram;
-    if (row.request == Request::Write) {
-        receive.setInterval(udpWriteTimeoutMs(m_send.blockType, receive.interval()));
-        datagram = buildWriteRequest(m_send);
-    } else {
-        datagram = buildReadRequest(m_send);
-    }
-    if (row.receiveTimeoutMs) receive.setInterval(row.receiveTimeoutMs);
-    m_host.sendDatagram(datagram);
-    receive.start();
+    // ReadCmd / WriteCmd: a failure inside is logged under its own label and
+    // the request does not go out; the command then ends by its time-out.
+    const bool write = row.request == Request::Write;
+    runLogged(write ? kWriteCmdLabel : kReadCmdLabel, [&] {
+        QTimer &receive = *m_timers.timMscon;
+        QByteArray datagram;
+        if (write) {
+            receive.setInterval(udpWriteTimeoutMs(m_send.blockType, receive.interval()));
+            datagram = buildWriteRequest(m_send);
+        } else {
+            datagram = buildReadRequest(m_send);
+        }
+        if (row.receiveTimeoutMs) receive.setInterval(row.receiveTimeoutMs);
+        m_host.sendDatagram(datagram);
+        receive.start();
+    });
 
     if (row.notes & note::SecondText) m_host.setStatusText(row.status2.toString());
     afterSending(row.waitMs, row.timer1IntervalMs, row.notes);
@@ -237,6 +246,8 @@ void Dispatcher::stop()
     m_timers.timMscon->stop();
     m_timers.timCheckDevice->stop();
     m_stack.clear();
+    // An upgrade broken off by Stop is over: a later time-out is a plain one.
+    m_upgradeFlag = 0;
 }
 
 } // namespace kalmo

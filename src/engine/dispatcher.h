@@ -31,6 +31,10 @@ inline const QString kUpgradePortSettings = QStringLiteral("115200,N,8,1");
 
 // Log label of a failed dispatcher step.
 inline constexpr char kDispatcherStepLabel[] = "Timer1_Timer(Form1)";
+// Log labels of the send routines.
+inline constexpr char kSendCommandLabel[] = "SendCommand(Form1)";
+inline constexpr char kReadCmdLabel[] = "ReadCmd(Form1)";
+inline constexpr char kWriteCmdLabel[] = "WriteCmd(Form1)";
 
 // Timer1's interval while communicating.
 inline constexpr int kDispatchIntervalMs = 300;
@@ -171,7 +175,7 @@ public:
     QString togglePause(const QString &caption);
 
     // The engine's part of cmdStop_Click: Timer1, Timer2, timMscon and
-    // timCheckDevice stopped, the stack emptied.
+    // timCheckDevice stopped, the stack emptied, the upgrade flag cleared.
     void stop();
 
 private:

@@ -28,13 +28,11 @@ int commErrorNumber(QSerialPort::SerialPortError error)
 std::optional<SerialSettings> parseSerialSettings(const QString &text)
 {
     const QStringList parts = text.split(u',');
-    if (parts.size() != 4)
-        return std::nullopt;
+    if (parts.size() != 4) return std::nullopt;
     SerialSettings s;
     bool ok = false;
     s.baud = parts[0].trimmed().toInt(&ok);
-    if (!ok || s.baud <= 0)
-        return std::nullopt;
+    if (!ok || s.baud <= 0) return std::nullopt;
     const QString parity = parts[1].trimmed().toUpper();
     if (parity == u"N")
         s.parity = QSerialPort::NoParity;
@@ -49,8 +47,7 @@ std::optional<SerialSettings> parseSerialSettings(const QString &text)
     else
         return std::nullopt;
     const int bits = parts[2].trimmed().toInt(&ok);
-    if (!ok || bits < 5 || bits > 8)
-        return std::nullopt;
+    if (!ok || bits < 5 || bits > 8) return std::nullopt;
     s.dataBits = QSerialPort::DataBits(bits);
     const QString stop = parts[3].trimmed();
     if (stop == u"1")
@@ -75,8 +72,7 @@ SerialLink::~SerialLink() = default;
 static std::optional<SerialPortFailure> applySettings(QSerialPort *port, const QString &text)
 {
     const auto s = parseSerialSettings(text);
-    if (!s)
-        return SerialPortFailure{380, QStringLiteral("Invalid settings \"%1\"").arg(text)};
+    if (!s) return SerialPortFailure{380, QStringLiteral("Invalid settings \"%1\"").arg(text)};
     if (!port->setBaudRate(s->baud) || !port->setParity(s->parity) ||
         !port->setDataBits(s->dataBits) || !port->setStopBits(s->stopBits))
         return SerialPortFailure{commErrorNumber(port->error()), port->errorString()};
@@ -85,15 +81,12 @@ static std::optional<SerialPortFailure> applySettings(QSerialPort *port, const Q
 
 std::optional<SerialPortFailure> SerialLink::open(const QString &portName, const QString &settings)
 {
-    if (m_port->isOpen() && portName == m_portName && settings == m_settings)
-        return std::nullopt;
-    if (m_port->isOpen())
-        m_port->close();
+    if (m_port->isOpen() && portName == m_portName && settings == m_settings) return std::nullopt;
+    if (m_port->isOpen()) m_port->close();
     m_portName = portName;
     m_settings = settings;
     m_port->setPortName(portName);
-    if (auto bad = applySettings(m_port, settings))
-        return bad;
+    if (auto bad = applySettings(m_port, settings)) return bad;
     if (!m_port->open(QIODevice::ReadWrite)) {
         SerialPortFailure failure{commErrorNumber(m_port->error()), m_port->errorString()};
         m_port->clearError();
@@ -114,10 +107,16 @@ std::optional<SerialPortFailure> SerialLink::reopen(const QString &settings)
     return open(m_portName, settings);
 }
 
+void SerialLink::setSettings(const QString &settings)
+{
+    m_settings = settings;
+    if (m_port->isOpen() && applySettings(m_port, settings))
+        m_port->clearError(); // settings the port refuses stay for the next open
+}
+
 void SerialLink::close()
 {
-    if (m_port->isOpen())
-        m_port->close();
+    if (m_port->isOpen()) m_port->close();
     m_threshold = 0;
 }
 
@@ -128,8 +127,7 @@ bool SerialLink::isOpen() const
 
 void SerialLink::write(const QByteArray &frame, int threshold)
 {
-    if (!m_port->isOpen())
-        return;
+    if (!m_port->isOpen()) return;
     clearInput();
     m_threshold = threshold;
     m_port->write(frame);
@@ -147,8 +145,7 @@ QByteArray SerialLink::readAll()
 
 void SerialLink::clearInput()
 {
-    if (!m_port->isOpen())
-        return;
+    if (!m_port->isOpen()) return;
     m_port->clear(QSerialPort::Input);
     m_port->readAll(); // whatever the driver had already handed over
 }
@@ -157,26 +154,22 @@ bool SerialLink::testCom(const QString &portName)
 {
     QSerialPort port;
     port.setPortName(portName);
-    if (applySettings(&port, QStringLiteral("9600,N,8,1")))
-        return false;
-    if (!port.open(QIODevice::ReadWrite))
-        return false;
+    if (applySettings(&port, QStringLiteral("9600,N,8,1"))) return false;
+    if (!port.open(QIODevice::ReadWrite)) return false;
     port.close();
     return true;
 }
 
 void SerialLink::onReadyRead()
 {
-    if (m_threshold > 0 && m_port->bytesAvailable() >= m_threshold)
-        emit received();
+    if (m_threshold > 0 && m_port->bytesAvailable() >= m_threshold) emit received();
 }
 
 void SerialLink::onError(QSerialPort::SerialPortError error)
 {
     // Errors while opening are answered by open(); only a port that fails
     // while in use is reported here.
-    if (error == QSerialPort::NoError || !m_port->isOpen())
-        return;
+    if (error == QSerialPort::NoError || !m_port->isOpen()) return;
     if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
         error == QSerialPort::WriteError) {
         const SerialPortFailure failure{commErrorNumber(error), m_port->errorString()};

@@ -45,8 +45,9 @@ public:
     bool isOpen() const;
     QString portName() const { return m_portName; }
     QString settings() const { return m_settings; }
-    // Remembers settings for the next open without touching the port.
-    void setSettings(const QString &settings) { m_settings = settings; }
+    // Changes the settings without reopening: an open port takes them at once,
+    // a closed one when it is next opened.
+    void setSettings(const QString &settings);
 
     // Writes a whole frame, after clearing what is waiting, and announces the
     // reply once `threshold` bytes are in.

@@ -43,6 +43,7 @@ public:
     QTimer *timer2 = nullptr;
     bool timer2ActiveAtMessage = true;
     std::map<Builder, std::function<BuildOutcome(BuildContext &)>> builders;
+    bool failDatagrams = false;
     QList<Builder> builderCalls;
 
     Link selectedLink() const override { return link; }
@@ -70,6 +71,7 @@ public:
     }
     void sendDatagram(const QByteArray &datagram) override
     {
+        if (failDatagrams) throw ProcedureError(QStringLiteral("网络子系统失败"));
         datagrams << datagram;
         events << QStringLiteral("datagram");
     }
@@ -835,6 +837,59 @@ private slots:
         QCOMPARE(rig.stack().top(), 0);
         QVERIFY(rig.host.datagrams.isEmpty());
         QVERIFY(QFile::exists(QStringLiteral("TAVG501ErrorLog.ini")));
+    }
+
+    // A failure inside SendCommand, ReadCmd or WriteCmd is logged under the
+    // routine's own label; nothing goes out and a waiting command ends by its
+    // time-out.
+    void failingSendRoutineIsLoggedUnderItsLabel_data()
+    {
+        QTest::addColumn<bool>("serial");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("label");
+        QTest::addColumn<bool>("waits");
+        QTest::newRow("serial clock write, frame cut to 5 bytes")
+            << true << 19 << QByteArray("\"SendCommand(Form1)\"") << true;
+        QTest::newRow("network MAC write")
+            << false << 26 << QByteArray("\"WriteCmd(Form1)\"") << true;
+        QTest::newRow("network system read")
+            << false << 1 << QByteArray("\"ReadCmd(Form1)\"") << false;
+    }
+    void failingSendRoutineIsLoggedUnderItsLabel()
+    {
+        QFETCH(bool, serial);
+        QFETCH(int, code);
+        QFETCH(QByteArray, label);
+        QFETCH(bool, waits);
+        Rig rig(serial ? Link::Serial : Link::Network);
+        rig.host.builders[Builder::ClockWrite] = [](BuildContext &c) {
+            c.frame.resize(5);
+            return BuildOutcome::built();
+        };
+        rig.host.failDatagrams = true;
+        rig.stack().push(qint16(code));
+        rig.dispatcher.step();
+        QVERIFY(rig.host.serialFrames.isEmpty());
+        QVERIFY(rig.host.datagrams.isEmpty());
+        QCOMPARE(rig.stack().top(), 0);
+        QCOMPARE(rig.timer2.isActive(), waits);
+        QFile log(QStringLiteral("TAVG501ErrorLog.ini"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        QCOMPARE(text.count("\r\n"), 1);
+        QVERIFY(text.contains(label));
+    }
+
+    void stopEndsAnUpgrade()
+    {
+        Rig rig(Link::Serial);
+        rig.stack().push(46);
+        rig.dispatcher.step();
+        QCOMPARE(rig.dispatcher.upgradeFlag(), qint16(1));
+        rig.dispatcher.stop();
+        QCOMPARE(rig.dispatcher.upgradeFlag(), qint16(0));
+        rig.dispatcher.commandTimedOut();
+        QCOMPARE(rig.host.status, QStringLiteral("通讯超时"));
     }
 
     void formatErrorIsShownAtOnce_data()

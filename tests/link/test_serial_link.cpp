@@ -25,8 +25,7 @@ struct PtyDevice
     PtyDevice()
     {
         fd = posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0)
-            return;
+        if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0) return;
         path = QString::fromLocal8Bit(ptsname(fd));
         termios t{};
         tcgetattr(fd, &t);
@@ -36,8 +35,7 @@ struct PtyDevice
     }
     ~PtyDevice()
     {
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
     }
     void send(const QByteArray &bytes) const
     {
@@ -87,8 +85,7 @@ private slots:
         QFETCH(int, baud);
         const auto s = parseSerialSettings(text);
         QCOMPARE(s.has_value(), valid);
-        if (valid)
-            QCOMPARE(s->baud, baud);
+        if (valid) QCOMPARE(s->baud, baud);
     }
 
     void replyDeliveredWholeOnceThresholdReached()
@@ -171,6 +168,23 @@ private slots:
         const auto bad = link.reopen(QStringLiteral("nonsense"));
         QVERIFY(bad);
         QCOMPARE(bad->number, 380);
+    }
+
+    // The settings string changed while the port is open takes effect at once,
+    // without reopening: the port is back at 9600 Bd after an abandoned upgrade.
+    void settingsApplyToTheOpenPort()
+    {
+        PtyDevice dev;
+        SerialLink link;
+        QVERIFY(!link.open(dev.path, QStringLiteral("115200,N,8,1")));
+        termios t{};
+        QCOMPARE(tcgetattr(dev.fd, &t), 0);
+        QCOMPARE(cfgetospeed(&t), speed_t(B115200));
+        link.setSettings(QStringLiteral("9600,N,8,1"));
+        QVERIFY(link.isOpen());
+        QCOMPARE(tcgetattr(dev.fd, &t), 0);
+        QCOMPARE(cfgetospeed(&t), speed_t(B9600));
+        QCOMPARE(link.settings(), QStringLiteral("9600,N,8,1"));
     }
 
     void failureNumbers_data()
