@@ -35,7 +35,11 @@ void decodeTags(const QByteArray &bytes, qsizetype deviceIdAt, qsizetype pdTagAt
     const QString deviceId = cp936::decode(textBytes(bytes, deviceIdAt));
     reading.deviceId = deviceId;
     reading.hardwareNumber = hardwareNumberText(deviceId);
-    reading.pdTag = cp936::decode(textBytes(bytes, pdTagAt));
+    // The PD tag ends at its first NUL: what follows is not text, and a box
+    // holding NULs could not be written back within 32 bytes.
+    const QByteArray pdTag = textBytes(bytes, pdTagAt);
+    reading.pdTag =
+        cp936::decode(pdTag.left(pdTag.indexOf('\0') < 0 ? pdTag.size() : pdTag.indexOf('\0')));
 }
 
 void decodeSerialTagReply(const QByteArray &reply, TagReading &reading)

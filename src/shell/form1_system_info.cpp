@@ -45,6 +45,8 @@ const QString kMacBoxErrorText = QStringLiteral("号地址书写错误");
 const QString kInvalidPropertyText = QStringLiteral("无效属性值");
 
 constexpr int kLastSeries = 4095;
+// The box takes a signed 16-bit number; the device keeps it as 16 bits.
+constexpr int kLowestDebounce = -32768;
 constexpr int kHighestDebounce = 32767;
 // The text a number box had when it last held an accepted value.
 constexpr char kAcceptedTextProperty[] = "kalmoAcceptedText";
@@ -307,12 +309,12 @@ void Form1::cmdSetPara_Click()
         // convert stops the write with nothing queued and the record as read.
         SysParamRecord record = sysParam;
         const std::optional<qint64> debounce = panelInteger(p.txtDIPrevent->text().trimmed());
-        if (!debounce || *debounce < 0 || *debounce > kHighestDebounce) {
+        if (!debounce || *debounce < kLowestDebounce || *debounce > kHighestDebounce) {
             refuseField(p.txtDIPrevent->objectName(), QStringLiteral("防抖时间(ms)"), setParaLabel,
                         debounce ? overflowText() : typeMismatchText());
             return;
         }
-        record.DiDebounce = quint16(*debounce);
+        record.DiDebounce = quint16(qint16(*debounce));
         if (!collectSystemParameters(record)) return;
 
         // The boxes the write requests take when they go out.

@@ -111,6 +111,7 @@ private slots:
     void readButton();
     void writeButtonComposes_data();
     void writeButtonComposes();
+    void debounceTakesSixteenBits();
     void writeButtonRefuses_data();
     void writeButtonRefuses();
     void numberBoxes_data();
@@ -635,6 +636,19 @@ void TestSystemInfoPanel::writeButtonComposes()
     QCOMPARE(w->sysParam, before);
 }
 
+// The debounce box takes a signed 16-bit number: -1 goes out as FF FF.
+void TestSystemInfoPanel::debounceTakesSixteenBits()
+{
+    QList<MessageBoxRequest> boxes;
+    auto w = rig::steppedWindow({}, &boxes);
+    w->Comm1_Input(sysInfoReply({{33, QByteArray(1, char(8))}}));
+    control<QLineEdit>(*w, "txthardwarenum")->setText(QStringLiteral("123456789012345"));
+    control<QLineEdit>(*w, "txtDIPrevent")->setText(QStringLiteral("-1"));
+    w->cmdSetPara_Click();
+    QVERIFY(boxes.isEmpty());
+    QCOMPARE(w->sysParam.DiDebounce, quint16(0xFFFF));
+}
+
 void TestSystemInfoPanel::writeButtonRefuses_data()
 {
     QTest::addColumn<QString>("name");
@@ -657,9 +671,9 @@ void TestSystemInfoPanel::writeButtonRefuses_data()
     QTest::newRow("debounce 32768") << "txtDIPrevent"
                                     << "32768" << format + "防抖时间(ms)"
                                     << "cmdSetPara_Click(Form1)";
-    QTest::newRow("debounce negative") << "txtDIPrevent"
-                                       << "-1" << format + "防抖时间(ms)"
-                                       << "cmdSetPara_Click(Form1)";
+    QTest::newRow("debounce -32769") << "txtDIPrevent"
+                                     << "-32769" << format + "防抖时间(ms)"
+                                     << "cmdSetPara_Click(Form1)";
     QTest::newRow("debounce empty") << "txtDIPrevent"
                                     << "" << format + "防抖时间(ms)"
                                     << "cmdSetPara_Click(Form1)";
