@@ -9,7 +9,7 @@ shot=${2:-out/kalmo.png}
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
 sim_out=$(mktemp)
-"$build/sim/kalmo-sim" --animate-inputs 1500 >"$sim_out" &
+"$build/sim/kalmo-sim" --serial --animate-inputs 1500 >"$sim_out" &
 sim_pid=$!
 trap 'kill "$sim_pid" 2>/dev/null || true; rm -f "$sim_out"' EXIT
 
@@ -23,7 +23,7 @@ if [ -z "$port" ]; then
   echo "The virtual controller did not start." >&2
   exit 1
 fi
-echo "Virtual controller on $port and $(sed -n 2p "$sim_out")"
+echo "Virtual controller on $port"
 
 # A non-blank command-line record makes Kalmo connect by itself after 500 ms.
 record="演示€kalmo-sim|"
