@@ -23,8 +23,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace kalmo {
@@ -388,10 +390,27 @@ void Form1::lblNUM_Change()
         ErrorLogFile::Aux);
 }
 
+namespace {
+
+// The whole part (rounded down) of a number typed into a box that normalises
+// itself on every change: digits with an optional sign and decimal point, so
+// that "12." while typing "12.5" is a number and not a lost text.
+std::optional<qint64> wholeNumber(const QString &text)
+{
+    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
+    const QString trimmed = text.trimmed();
+    if (!number.match(trimmed).hasMatch()) return std::nullopt;
+    const double value = std::floor(trimmed.toDouble());
+    constexpr double kLimit = 9.0e18;
+    return qint64(std::clamp(value, -kLimit, kLimit));
+}
+
+} // namespace
+
 void Form1::txtSeries_Change()
 {
     QLineEdit *box = systemInfo->txtSeries;
-    const std::optional<qint64> value = panelInteger(box->text());
+    const std::optional<qint64> value = wholeNumber(box->text());
     const QString normal =
         value ? QString::number(std::clamp<qint64>(*value, 0, kLastSeries)) : QString();
     if (normal != box->text()) box->setText(normal);
@@ -417,7 +436,7 @@ template <typename Normalise> void normaliseNumberBox(QLineEdit *box, Normalise 
 
 qint64 integerValue(const QString &text)
 {
-    const std::optional<qint64> value = panelInteger(text);
+    const std::optional<qint64> value = wholeNumber(text);
     if (!value) throw ProcedureError(typeMismatchText());
     if (*value < std::numeric_limits<qint32>::min() || *value > std::numeric_limits<qint32>::max())
         throw ProcedureError(overflowText());

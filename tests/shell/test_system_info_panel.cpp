@@ -210,8 +210,14 @@ void TestSystemInfoPanel::seriesBox_data()
                                    << "12";
     QTest::newRow("blanks") << " 77 "
                             << "77";
-    QTest::newRow("decimal point") << "1.5"
-                                   << "";
+    QTest::newRow("decimal point: whole part") << "1.5"
+                                               << "1";
+    QTest::newRow("point while typing") << "12."
+                                        << "12";
+    QTest::newRow("negative fraction") << "-0.5"
+                                       << "0";
+    QTest::newRow("point alone") << "."
+                                 << "";
     QTest::newRow("huge") << "99999999999999999999"
                           << "4095";
 }
