@@ -382,6 +382,7 @@ private:
     void resetPanelForDeviceChoice();
     void clearDeviceBoxes();
     void chosenDeviceGone();
+    void stopReadingLostDevice();
     void disablePanelWithoutDevice();
 
     // Network replies (form1_network_replies.cpp)

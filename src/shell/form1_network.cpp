@@ -257,13 +257,7 @@ void Form1::timCheckDevice_Timer()
                 timCheckDevice->stop();
                 cmbDevice->hide();
                 Text2->setText(kNoDeviceOnlineText);
-                Timer1->stop();
-                timMscon->stop();
-                Text4->setText(QStringLiteral("0"));
-                Text3->setText(QStringLiteral("0"));
-                networkReplyCounter = 0;
-                receiveTimeoutCounter = 0;
-                clearDeviceBoxes();
+                stopReadingLostDevice();
                 for (QWidget *w : std::initializer_list<QWidget *>{
                          maintenance->cmdClearCode, maintenance->cmdCheckLight,
                          maintenance->cmdStopCheck, maintenance->btRProfibus,
@@ -292,8 +286,9 @@ void Form1::timCheckDevice_Timer()
     });
 }
 
-// The chosen device went silent while others are still listed.
-void Form1::chosenDeviceGone()
+// The chosen device is gone: no more reads, the counters back to 0 and its
+// values off the panel.
+void Form1::stopReadingLostDevice()
 {
     Timer1->stop();
     timMscon->stop();
@@ -302,6 +297,12 @@ void Form1::chosenDeviceGone()
     networkReplyCounter = 0;
     receiveTimeoutCounter = 0;
     clearDeviceBoxes();
+}
+
+// The chosen device went silent while others are still listed.
+void Form1::chosenDeviceGone()
+{
+    stopReadingLostDevice();
 
     for (QWidget *w : std::initializer_list<QWidget *>{
              systemInfo->cmdGetSys, systemInfo->cmdSetPara, systemInfo->datePicker,
