@@ -2,64 +2,15 @@
 // threshold, flushing, settings, and the failure numbers.
 #include "link/serial_link.h"
 #include "shell/error_texts.h"
+#include "support/pty_device.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <stdlib.h>
 #include <termios.h>
-#include <unistd.h>
 
 using namespace kalmo;
-
-namespace {
-
-// The device end of a pseudo-terminal; the port end is `path`.
-struct PtyDevice
-{
-    int fd = -1;
-    QString path;
-    PtyDevice()
-    {
-        fd = posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0) return;
-        path = QString::fromLocal8Bit(ptsname(fd));
-        termios t{};
-        tcgetattr(fd, &t);
-        cfmakeraw(&t);
-        tcsetattr(fd, TCSANOW, &t);
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    }
-    ~PtyDevice()
-    {
-        if (fd >= 0) ::close(fd);
-    }
-    void send(const QByteArray &bytes) const
-    {
-        QVERIFY(::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size());
-    }
-    QByteArray receive(int waitMs = 2000) const
-    {
-        QByteArray got;
-        QDeadlineTimer deadline(waitMs);
-        while (!deadline.hasExpired()) {
-            char buf[1024];
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n > 0) {
-                got.append(buf, n);
-                deadline.setRemainingTime(100);
-            } else {
-                QTest::qWait(10);
-            }
-        }
-        return got;
-    }
-};
-
-} // namespace
 
 class TestSerialLink : public QObject
 {
@@ -98,13 +49,13 @@ private slots:
 
         const QByteArray request = QByteArray::fromHex("5555017e80aaaa");
         link.write(request, 111);
-        QCOMPARE(dev.receive(300), request);
+        QCOMPARE(dev.receive(request.size(), 2000), request);
 
         QByteArray reply(111, '\x11');
-        dev.send(reply.left(60));
+        QVERIFY(dev.send(reply.left(60)));
         QTest::qWait(150);
         QCOMPARE(received.count(), 0); // 60 of 111 bytes: not yet
-        dev.send(reply.mid(60));
+        QVERIFY(dev.send(reply.mid(60)));
         QTRY_COMPARE(received.count(), 1);
         QCOMPARE(link.inBufferCount(), 111);
         QCOMPARE(link.readAll(), reply);
@@ -118,13 +69,13 @@ private slots:
         QVERIFY(!link.open(dev.path, QStringLiteral("9600,N,8,1")));
         QSignalSpy received(&link, &SerialLink::received);
         link.write(QByteArray::fromHex("5555017e80aaaa"), 111);
-        dev.send(QByteArray(100, 'x')); // a reply cut short
+        QVERIFY(dev.send(QByteArray(100, 'x'))); // a reply cut short
         QTRY_COMPARE(link.inBufferCount(), 100);
         QCOMPARE(received.count(), 0);
         link.clearInput();
         QCOMPARE(link.inBufferCount(), 0);
         link.write(QByteArray::fromHex("5555017e80aaaa"), 7);
-        dev.send(QByteArray(7, 'y'));
+        QVERIFY(dev.send(QByteArray(7, 'y')));
         QTRY_COMPARE(received.count(), 1);
         QCOMPARE(link.readAll(), QByteArray(7, 'y'));
     }

@@ -10,6 +10,7 @@
 #include "panel/lamp.h"
 #include "shell/codepage.h"
 #include "sim/virtual_controller.h"
+#include "support/serial_rig.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,60 +28,13 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <memory>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace kalmo;
+using rig::control;
+using rig::steppedWindow;
 
 namespace {
-
-// The device end of a pseudo-terminal; the window opens `path`.
-struct PtyDevice
-{
-    int fd = -1;
-    QString path;
-    PtyDevice()
-    {
-        fd = posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0) return;
-        path = QString::fromLocal8Bit(ptsname(fd));
-        termios t{};
-        tcgetattr(fd, &t);
-        cfmakeraw(&t);
-        tcsetattr(fd, TCSANOW, &t);
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    }
-    ~PtyDevice() { closeEnd(); }
-    void closeEnd()
-    {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
-    void send(const QByteArray &bytes) const
-    {
-        QVERIFY(::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size());
-    }
-    // What the window wrote: `count` bytes, or whatever came within the wait.
-    QByteArray receive(qsizetype count, int waitMs = 3000) const
-    {
-        QByteArray got;
-        QDeadlineTimer deadline(waitMs);
-        while (got.size() < count && !deadline.hasExpired()) {
-            char buf[1024];
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n > 0)
-                got.append(buf, n);
-            else
-                QTest::qWait(5);
-        }
-        return got;
-    }
-    // Nothing more arrives for a while.
-    bool quiet(int ms = 150) const { return receive(1, ms).isEmpty(); }
-};
 
 QByteArray hex(const char *text)
 {
@@ -90,24 +44,6 @@ QByteArray hex(const char *text)
 QByteArray frame(quint8 function, const QByteArray &data)
 {
     return buildSerialFrame(function, data);
-}
-
-template <typename T = QWidget> T *control(const QWidget &window, const QString &name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found) qFatal("no control %s", qPrintable(name));
-    return found;
-}
-
-// A window whose timers and receive event do nothing by themselves.
-std::unique_ptr<Form1> steppedWindow(const ProgramOptions &options, QList<MessageBoxRequest> *boxes)
-{
-    auto w = std::make_unique<Form1>(options);
-    for (QTimer *timer : w->findChildren<QTimer *>())
-        QObject::disconnect(timer, &QTimer::timeout, w.get(), nullptr);
-    QObject::disconnect(w->Comm1, &SerialLink::received, w.get(), nullptr);
-    w->showMessageBox = [boxes](const MessageBoxRequest &request) { boxes->append(request); };
-    return w;
 }
 
 // The window while a command waits for its reply.
@@ -149,7 +85,7 @@ struct Rig
     // A reply on the line, taken by the receive event once it is all in.
     void deliver(const QByteArray &reply)
     {
-        dev.send(reply);
+        QVERIFY(dev.send(reply));
         QTRY_COMPARE(w->Comm1->inBufferCount(), qint64(reply.size()));
         w->Comm1_OnComm();
     }
@@ -516,7 +452,7 @@ void TestForm1Serial::incompleteRepliesEndByTimeOut()
         reply = reply.left(keep) + tail;
 
     if (reply.size() < 41) {
-        rig.dev.send(reply);
+        QVERIFY(rig.dev.send(reply));
         QTRY_COMPARE(w.Comm1->inBufferCount(), qint64(reply.size()));
         QTest::qWait(50);
         QCOMPARE(received.count(), 0); // short of the threshold: no receive event

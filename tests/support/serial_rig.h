@@ -7,62 +7,14 @@
 #include "shell/form1.h"
 #include "sim/serial_request_splitter.h"
 #include "sim/virtual_controller.h"
+#include "support/pty_device.h"
 
-#include <QDeadlineTimer>
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <memory>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace rig {
-
-// The device end of a pseudo-terminal; the window opens `path`.
-struct PtyDevice
-{
-    int fd = -1;
-    QString path;
-    PtyDevice()
-    {
-        fd = posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0) return;
-        path = QString::fromLocal8Bit(ptsname(fd));
-        termios t{};
-        tcgetattr(fd, &t);
-        cfmakeraw(&t);
-        tcsetattr(fd, TCSANOW, &t);
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    }
-    ~PtyDevice()
-    {
-        if (fd >= 0) ::close(fd);
-    }
-    PtyDevice(const PtyDevice &) = delete;
-    PtyDevice &operator=(const PtyDevice &) = delete;
-
-    bool send(const QByteArray &bytes) const
-    {
-        return ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    }
-    // Whatever arrives within the wait, until `enough` says it is complete.
-    template <typename Enough> QByteArray receiveUntil(Enough enough, int waitMs) const
-    {
-        QByteArray got;
-        QDeadlineTimer deadline(waitMs);
-        while (!enough(got) && !deadline.hasExpired()) {
-            char buf[1024];
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n > 0)
-                got.append(buf, n);
-            else
-                QTest::qWait(5);
-        }
-        return got;
-    }
-};
 
 template <typename T = QWidget> T *control(const QWidget &window, const QString &name)
 {
