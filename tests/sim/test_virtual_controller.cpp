@@ -5,6 +5,7 @@
 #include "link/frames.h"
 #include "shell/codepage.h"
 #include "sim/virtual_controller.h"
+#include "sim_fixtures.h"
 
 #include <QtTest>
 
@@ -12,11 +13,6 @@ using namespace kalmo;
 using namespace kalmo::sim;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // Requests are framed by the tool's own frame builder; their payloads are
 // literal.
@@ -29,14 +25,6 @@ QByteArray request(quint8 fn, const QByteArray &payload = {})
 QByteArray dataOf(const QByteArray &reply)
 {
     return reply.mid(3, reply.size() - 7);
-}
-
-QByteArray pattern(int length, int seed)
-{
-    QByteArray bytes(length, '\0');
-    for (int i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>((i * 7 + seed) & 0xFF);
-    return bytes;
 }
 
 // A controller whose clock only moves when the test says so.
@@ -211,28 +199,7 @@ void TestVirtualController::systemBlockAtItsOffsets()
 {
     Device device;
     DeviceState &s = device.controller.state();
-    s.system.serialNumber = 0x0102;
-    s.system.ipAddress = {192, 168, 1, 20};
-    s.system.softAddress = 5;
-    s.system.port1.line = 0xC3;
-    s.system.port1.protocol = 0x11;
-    s.system.diDebounce = 0x1234;
-    s.system.deviceType = 8;
-    s.system.firmwareVersion = 0x3305;
-    s.system.version = 0x21;
-    s.system.productionYear = 2015;
-    s.system.productionMonth = 12;
-    s.system.productionDay = 9;
-    s.system.flagBits = 0x05;
-    s.system.udpPort = 3000;
-    s.system.port1.packetInterval = 4;
-    s.system.port2.packetInterval = 16;
-    s.travel.noUserProgram = 1;
-    s.travel.bootVersion = 0x21;
-    s.travel.rs485_2MaxErrors = 7;
-    s.travel.rs485_2CommInterval = 400;
-    s.travel.rs485_2WaitTime = 1000;
-    s.travel.flashFlags = 0x0001;
+    setKnownSystemBlock(s);
 
     const QByteArray reply = device.controller.answerSerial(hex("5555017E80AAAA"));
     QCOMPARE(reply.size(), 111);

@@ -5,6 +5,7 @@
 #include "device/sys_param_block.h"
 #include "link/frames.h"
 #include "sim/virtual_controller.h"
+#include "sim_fixtures.h"
 
 #include <QtTest>
 
@@ -12,19 +13,6 @@ using namespace kalmo;
 using namespace kalmo::sim;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-QByteArray pattern(int length, int seed)
-{
-    QByteArray bytes(length, '\0');
-    for (int i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>((i * 7 + seed) & 0xFF);
-    return bytes;
-}
 
 // The 52-byte system parameter write image, field by field.
 const QByteArray kImage = hex("70110000"       // W0 serial number 4464
@@ -356,29 +344,7 @@ void TestVirtualControllerNetwork::systemBlockAtNetworkOffsets()
 {
     Device device;
     DeviceState &s = device.controller.state();
-    s.system.serialNumber = 0x0102;
-    s.system.ipAddress = {192, 168, 1, 20};
-    s.system.softAddress = 5;
-    s.system.sensorTypes = {1, 2, 3, 4, 5, 6, 7};
-    s.system.port1.line = 0xC3;
-    s.system.port1.protocol = 0x11;
-    s.system.diDebounce = 0x1234;
-    s.system.deviceType = 8;
-    s.system.firmwareVersion = 0x3305;
-    s.system.version = 0x21;
-    s.system.productionYear = 2015;
-    s.system.productionMonth = 12;
-    s.system.productionDay = 9;
-    s.system.flagBits = 0x05;
-    s.system.udpPort = 3000;
-    s.system.port1.packetInterval = 4;
-    s.system.port2.packetInterval = 16;
-    s.travel.noUserProgram = 1;
-    s.travel.bootVersion = 0x21;
-    s.travel.rs485_2MaxErrors = 7;
-    s.travel.rs485_2CommInterval = 400;
-    s.travel.rs485_2WaitTime = 1000;
-    s.travel.flashFlags = 0x0001;
+    setKnownSystemBlock(s);
 
     const QByteArray r = device.read(10003, 1);
     QCOMPARE(r.size(), 116);
