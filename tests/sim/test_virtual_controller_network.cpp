@@ -14,25 +14,7 @@ using namespace kalmo::sim;
 
 namespace {
 
-// The 52-byte system parameter write image, field by field.
-const QByteArray kImage = hex("70110000"       // W0 serial number 4464
-                              "C0A8000A"       // W4 IP 192.168.0.10
-                              "07"             // W8 soft address
-                              "C3112301"       // W9 port 1 line, protocol; port 2
-                              "AB"             // W13 carried byte 1
-                              "3200"           // W14 DI debounce 50
-                              "CDEF"           // W16 carried word
-                              "99"             // W18 carried byte 2
-                              "E007021D08090A" // W19 2016-02-29 08:09:10
-                              "0100"           // W26 roles
-                              "45"             // W28 flags
-                              "1027"           // W29 UDP port 10000
-                              "0200"           // W31 CPU type
-                              "05C8005802"     // W33 slave errors 5, interval 200, wait 600
-                              "0F003C00"       // W38 self-recovery control 15, interval 60
-                              "0810"           // W42 packet intervals
-                              "0055AA"         // W44 0, end marker
-                              "092C012003");   // W47 RS485_2: 9, 300, 800
+// W47 RS485_2: 9, 300, 800
 
 const QByteArray kSlaveRecord = hex("0301000022021C00E8030400");
 const QByteArray kSlaveRecordRead = hex("0300000022021C00E8030400");
