@@ -1,7 +1,7 @@
 // Table-driven CRC against the bit-by-bit reference, over the frame sizes the
 // serial link carries: a bare read, a system-parameter reply and a block
 // transfer.
-#include "link/crc.h"
+#include "protocol/crc.h"
 
 #include <benchmark/benchmark.h>
 

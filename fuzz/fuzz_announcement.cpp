@@ -1,8 +1,8 @@
 // Announcement parsing and the device table over arbitrary datagrams: never a
 // read outside the datagram, only 91-byte datagrams of kind 4 accepted, every
 // field taken from its place, and the encoder giving the same fields back.
-#include "link/announcement.h"
-#include "link/discovery.h"
+#include "protocol/announcement.h"
+#include "transport/discovery.h"
 
 #include <QByteArray>
 

@@ -5,8 +5,8 @@
 // (bit 6) and whether the datagram's first byte is kept as it is (bit 7) or
 // made a good reply of the request's service. The sequence number is made to
 // match, so the decoders see the data.
-#include "engine/network_replies.h"
-#include "shell/form1.h"
+#include "protocol/network_replies.h"
+#include "app/form1.h"
 
 #include <QApplication>
 #include <QFile>

@@ -3,7 +3,7 @@
 // (low byte first), the rest is the datagram. Never a read outside the
 // datagram, and the verdict always the one the status bits and the sequence
 // number call for.
-#include "link/network_reply.h"
+#include "protocol/network_reply.h"
 
 #include <QByteArray>
 

@@ -2,8 +2,8 @@
 // function number and every decode behind it. The first input byte chooses
 // how the rest arrives: raw, or wrapped in a sound frame (header, CRC,
 // trailer) so that the decoders see it.
-#include "link/frames.h"
-#include "shell/form1.h"
+#include "protocol/frames.h"
+#include "app/form1.h"
 
 #include <QApplication>
 

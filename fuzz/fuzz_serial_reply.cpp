@@ -1,8 +1,8 @@
 // Serial reply checking and Hex2Bin over arbitrary received bytes: never a
 // read outside the reply, and the verdict always consistent with the tests
 // that made it.
-#include "link/crc.h"
-#include "link/frames.h"
+#include "protocol/crc.h"
+#include "protocol/frames.h"
 
 #include <QByteArray>
 #include <QString>

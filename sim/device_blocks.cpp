@@ -1,6 +1,6 @@
 #include "device_blocks.h"
 
-#include "shell/error_log.h"
+#include "core/error_log.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "device_state.h"
 
-#include "shell/codepage.h"
+#include "core/codepage.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "serial_request_splitter.h"
 
-#include "link/crc.h"
-#include "link/frames.h"
+#include "protocol/crc.h"
+#include "protocol/frames.h"
 #include "serial_functions.h"
 
 namespace kalmo::sim {

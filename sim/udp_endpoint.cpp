@@ -1,6 +1,6 @@
 #include "udp_endpoint.h"
 
-#include "link/announcement.h"
+#include "protocol/announcement.h"
 
 #include <QNetworkDatagram>
 #include <QTimer>

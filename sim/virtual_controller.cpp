@@ -1,11 +1,11 @@
 #include "virtual_controller.h"
 
 #include "device_blocks.h"
-#include "link/crc.h"
-#include "link/frames.h"
+#include "protocol/crc.h"
+#include "protocol/frames.h"
 #include "network_service.h"
 #include "serial_functions.h"
-#include "shell/error_log.h"
+#include "core/error_log.h"
 
 #include <QElapsedTimer>
 

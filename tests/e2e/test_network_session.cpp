@@ -2,9 +2,9 @@
 // with real timers: the controller on 127.0.0.2 announces itself, the window
 // lists it, chooses it by itself as --device asks, reads it and settles on
 // the idle DI/DO read.
-#include "shell/form1.h"
+#include "app/form1.h"
 
-#include "link/discovery.h"
+#include "transport/discovery.h"
 #include "sim/udp_endpoint.h"
 #include "sim/virtual_controller.h"
 

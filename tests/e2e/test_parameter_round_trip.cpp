@@ -3,9 +3,9 @@
 // that changes nothing on the panel gives the device exactly the block it
 // reported, and the changes made on the panel are exactly what the device
 // then holds.
-#include "shell/form1.h"
+#include "app/form1.h"
 
-#include "link/discovery.h"
+#include "transport/discovery.h"
 #include "sim/device_blocks.h"
 #include "sim/udp_endpoint.h"
 #include "support/scratch_dir.h"

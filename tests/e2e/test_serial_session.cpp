@@ -1,9 +1,9 @@
 // The main window against the virtual controller over a real
 // pseudo-terminal, with real timers: a connection that reads the device and
 // settles on the idle DI/DO read, and a silent controller that times out.
-#include "shell/form1.h"
+#include "app/form1.h"
 
-#include "link/serial_link.h"
+#include "transport/serial_link.h"
 #include "sim/pty_endpoint.h"
 #include "sim/virtual_controller.h"
 

@@ -1,6 +1,6 @@
 // The kalmo-sim program as a user starts it: the lines it prints, the options
 // of the network side, and two instances side by side on loopback addresses.
-#include "link/frames.h"
+#include "protocol/frames.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // The serial transport of the virtual controller: cutting requests out of a
 // byte stream, and a real pseudo-terminal that the tool may close and open
 // again.
-#include "link/frames.h"
-#include "link/serial_link.h"
+#include "protocol/frames.h"
+#include "transport/serial_link.h"
 #include "sim/pty_endpoint.h"
 #include "sim/serial_request_splitter.h"
 

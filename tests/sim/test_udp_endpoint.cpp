@@ -2,10 +2,10 @@
 // sockets: the tool's own service socket talks to it, the tool's discovery
 // listener hears and lists its announcements, and two controllers run side
 // by side on 127.0.0.2 and 127.0.0.3.
-#include "link/announcement.h"
-#include "link/discovery.h"
-#include "link/frames.h"
-#include "link/udp_service.h"
+#include "protocol/announcement.h"
+#include "transport/discovery.h"
+#include "protocol/frames.h"
+#include "transport/udp_service.h"
 #include "sim/udp_endpoint.h"
 
 #include <QNetworkDatagram>

@@ -1,9 +1,9 @@
 // The virtual controller in-process: every serial function answers with the
 // reply length of its function, writes read back, the system block and the
 // DI/DO block sit at their offsets, and faults do what they say.
-#include "link/crc.h"
-#include "link/frames.h"
-#include "shell/codepage.h"
+#include "protocol/crc.h"
+#include "protocol/frames.h"
+#include "core/codepage.h"
 #include "sim/virtual_controller.h"
 #include "sim_fixtures.h"
 

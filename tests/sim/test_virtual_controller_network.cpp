@@ -2,8 +2,8 @@
 // network command table answers with its status, sequence and length, the
 // blocks sit at their offsets, what one link writes the other reads back,
 // refused requests change nothing, and the faults do what they say.
-#include "device/sys_param_block.h"
-#include "link/frames.h"
+#include "protocol/sys_param_block.h"
+#include "protocol/frames.h"
 #include "sim/virtual_controller.h"
 #include "sim_fixtures.h"
 

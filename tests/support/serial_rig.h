@@ -3,8 +3,8 @@
 // the port's receive event are taken off the event loop and the test runs the
 // dispatcher itself. The virtual controller answers in-process; every request
 // the window wrote is kept, so a test can look at the bytes that went out.
-#include "link/serial_link.h"
-#include "shell/form1.h"
+#include "transport/serial_link.h"
+#include "app/form1.h"
 #include "sim/serial_request_splitter.h"
 #include "sim/virtual_controller.h"
 #include "support/pty_device.h"

@@ -1,0 +1,419 @@
+#pragma once
+// The main window: the connection bar, the status line and the panel
+// sections in tabs; start-up, the clock display, the keyboard shortcuts and
+// closing; the serial connection with its dispatcher, time-outs, progress and
+// reply handling (form1_connection.cpp, form1_dispatch_host.cpp,
+// form1_serial_replies.cpp); the network connection with discovery, device
+// choice, presence and its reply handling (form1_network.cpp,
+// form1_network_replies.cpp).
+#include "protocol/device_catalogue.h"
+#include "protocol/sys_param_block.h"
+#include "session/dispatcher.h"
+#include "protocol/network_replies.h"
+#include "session/progress.h"
+#include "protocol/serial_replies.h"
+#include "transport/discovery.h"
+#include "protocol/dido_block.h"
+#include "app/program_options.h"
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+
+namespace kalmo {
+
+class SystemInfoPanel;
+class ClockIoPanel;
+class NetworkIdentityPanel;
+class ZigbeePanel;
+class MaintenancePanel;
+class UpgradePanel;
+class ImageFilePanel;
+class ParameterDialogsPanel;
+class SerialLink;
+struct ClockValue;
+struct SerialPortFailure;
+
+// One entry of the version range table read by the system information display.
+struct RangeBounds
+{
+    qint32 upper = 0;
+    qint32 lower = 0;
+};
+
+// The serial ports offered in ComPort and the entry selected (-1: none).
+struct PortListing
+{
+    QStringList names;
+    int selected = -1;
+};
+
+// Ports named on the command line come first and are not probed; then every
+// candidate that testCom can open, in candidate order, without repeating a
+// name. The first entry is selected.
+PortListing listSerialPorts(const QStringList &namedPorts, const QStringList &candidates,
+                            const std::function<bool(const QString &)> &testCom);
+
+// "COM1" ... "COM128", the ports probed on Windows.
+QStringList windowsPortCandidates();
+// The ports this platform can offer: windowsPortCandidates() on Windows,
+// elsewhere the system names QSerialPortInfo reports (ttyUSB0, ttyS0, ...).
+QStringList platformPortCandidates();
+// Opens the port at 9600,N,8,1 and closes it again. Any failure answers false
+// and is not logged.
+bool TestCom(const QString &portName);
+
+// The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
+QString clockDisplayText(const QDateTime &time);
+
+// A number as the status line writes counters: a leading space for values
+// that are not negative (" 3", "-1").
+QString numberText(qint64 value);
+
+// The reply and time-out counters count on; past the largest value they start
+// again at 0.
+qint32 nextCount(qint32 count);
+
+// The serial port a connection opens. An entry "COMn" opens port n (the port
+// index n - 1 is kept); any other entry (a device path, ttyUSB0) is opened by
+// its name. With no entry selected the port used last is opened again.
+struct SerialPortChoice
+{
+    QString name;
+    qint16 index = 0; // zero-based COM port number, kept between connections
+};
+SerialPortChoice chooseSerialPort(const QString *selectedEntry, const SerialPortChoice &last);
+
+// A message box the window shows; tests replace Form1::showMessageBox to
+// watch them.
+struct MessageBoxRequest
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+};
+
+class Form1 : public QMainWindow, private DispatcherHost
+{
+    Q_OBJECT
+public:
+    explicit Form1(const ProgramOptions &options, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    static constexpr int kVersionMajor = 1;
+    static constexpr int kVersionMinor = 14;
+    static constexpr int kVersionRevision = 0;
+
+    // Timer1 and timMscon are built with interval 0 and stay stopped until
+    // communication starts; these are the intervals they run with then.
+    static constexpr int kDispatcherInterval = 300; // Timer1
+    static constexpr int kReceiveTimeout = 5000;    // timMscon
+
+    // Connection bar
+    std::array<QRadioButton *, 2> optComm{}; // "串行通信", "网络通信"
+    QComboBox *ComPort = nullptr;
+    QComboBox *cmbDevice = nullptr;  // devices heard on the network
+    QPushButton *StartRun = nullptr; // "通讯"
+    QPushButton *cmdPause = nullptr; // "暂停" / "继续"
+    QPushButton *cmdStop = nullptr;  // "停止"
+    QPushButton *cmdESC = nullptr;   // "退出(ESC)"
+    QLabel *NowDis = nullptr;        // the PC's clock
+
+    // Status line
+    QLineEdit *Text2 = nullptr; // status box
+    QLineEdit *Text4 = nullptr; // reply counter
+    QLineEdit *Text3 = nullptr; // receive time-out counter
+    QProgressBar *ProgressBar = nullptr;
+    QLabel *lb_ProgProc = nullptr; // percentage beside the bar
+
+    // Body
+    QTabWidget *bodyTabs = nullptr;
+    SystemInfoPanel *systemInfo = nullptr;
+    ClockIoPanel *clockIo = nullptr;
+    NetworkIdentityPanel *networkIdentity = nullptr;
+    ZigbeePanel *zigbee = nullptr;
+    MaintenancePanel *maintenance = nullptr;
+    UpgradePanel *upgrade = nullptr;
+    ImageFilePanel *imageFiles = nullptr;
+    ParameterDialogsPanel *parameterDialogs = nullptr;
+
+    // Timers
+    QTimer *Timer1 = nullptr;         // command dispatcher
+    QTimer *Timer2 = nullptr;         // command time-out
+    QTimer *timMscon = nullptr;       // receive time-out
+    QTimer *DisTimer = nullptr;       // clock display
+    QTimer *Time2Start = nullptr;     // delayed automatic start, one shot
+    QTimer *Sleep_Timer = nullptr;    // restart delay
+    QTimer *ProgressTimer = nullptr;  // progress stepping
+    QTimer *timCheckDevice = nullptr; // device presence
+
+    // Start-up state read by later procedures
+    std::array<RangeBounds, 4> rangeTable{};
+    bool rangeTableValid = false;
+    QString commandLine; // the command-line record, kept for the whole run
+
+    // The time NowDis shows; replaceable so that a test can fix it.
+    std::function<QDateTime()> currentTime;
+    // How "退出(ESC)" ends the program; replaceable so that a test can watch it.
+    std::function<void()> endProgram;
+    // The slave-device dialog, unloaded together with the main window.
+    QPointer<QWidget> slaveInfoForm;
+
+    // The serial communications port (objectName "Comm1").
+    SerialLink *Comm1 = nullptr;
+
+    // The network link (form1_network.cpp): the announcement listener and the
+    // read/write service socket (objectNames "wsckDeviceQuery", "wsckR_W"),
+    // and the devices on line, index-aligned with cmbDevice.
+    DiscoveryListener *wsckDeviceQuery = nullptr;
+    UdpService *wsckR_W = nullptr;
+    // The port the listener binds when network mode starts; 0 binds a free
+    // one (tests read it back from wsckDeviceQuery).
+    quint16 discoveryPort = kDiscoveryPort;
+    // The clock behind each device's LastSeen; replaceable so that a test
+    // drives time.
+    MonotonicClock presenceClock = [] { return std::chrono::steady_clock::now(); };
+    DeviceTable deviceTable{[this] { return presenceClock(); }};
+    qint32 networkReplyCounter = 0; // Text4 on the network
+
+    // Program-wide state of a connection
+    QByteArray serialReply;           // the last serial reply, as read from the port
+    SysParamRecord sysParam;          // the system parameter record of the device
+    ZigbeeRecord zigbeeRecord;        // the Zigbee block, shown by DistributeZigbee
+    CanReplyValues canReplyValues;    // the last CAN replies, shown by the CAN dialog
+    qint32 serialReplyCounter = 0;    // Text4
+    qint32 receiveTimeoutCounter = 0; // Text3
+    QByteArray networkReply;          // the last datagram taken from wsckR_W, data from offset 12
+    // Set by the system-parameter write on the network: the next tag read
+    // fills the write payload instead of the panel. Cleared by the read button.
+    qint16 tagCaptureFlag = 0;
+    PointStates pointStates{}; // DI/DQ point states behind bt_DIQ
+    // The firmware-version check, armed by the communicate button and run
+    // at most once per press by the system information display.
+    VersionCheck versionCheck;
+    SerialPortChoice serialPort{QStringLiteral("COM1"), 0}; // the port used last
+    ProgressState progress; // mirrored onto ProgressBar and lb_ProgProc
+    // Firmware transfer (its packet table and counters), emptied when an
+    // upgrade is abandoned.
+    QList<QByteArray> upgradePackets;
+    int UpgradePacketCount = 0;
+    int UpgradePacketIndex = 0;
+
+    Dispatcher &dispatcher() { return *m_dispatcher; }
+    const Dispatcher &dispatcher() const { return *m_dispatcher; }
+
+    // Every message box of the window goes through here. The default opens a
+    // window-modal box and returns at once, so no timer tick or reply is
+    // handled inside the procedure that shows it.
+    std::function<void(const MessageBoxRequest &)> showMessageBox;
+
+    // Keyboard shortcuts of the main window, seen before its controls: F7 runs
+    // the system-parameter write, Esc closes the window, Enter does nothing.
+    // Answers whether the key was handled.
+    bool Form_KeyUp(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+    // The receive event for bytes already taken from the port: counts the
+    // reply, checks it and routes it as Comm1_OnComm does.
+    void Comm1_Input(const QByteArray &input);
+
+    // The network receive events for datagrams already taken from the
+    // sockets: an announcement (anything but 91 bytes of kind 4 is ignored),
+    // and a reply of the read/write service.
+    void wsckDeviceQuery_DataArrival(const QByteArray &datagram);
+    void wsckR_W_DataArrival(const QByteArray &datagram);
+
+    // Decodes networkReply, a reply to block 10003 type 1, into sysParam and
+    // the panel, then calls ShowSysInfo.
+    void DistributeSysParam();
+
+    // Closes the port, opens the chosen port again with these settings.
+    // Throws ProcedureError when the port does not open.
+    void ReopenSerialPort(const QString &settings);
+
+    // The progress bar with its percentage label.
+    void StartProgress(int steps, bool withTimer);
+    void StepProgress();
+
+public slots:
+    void DisTimer_Timer();
+    void cmdESC_Click();
+    void Form_Unload();
+    void ForCustomer();
+    virtual void cmdSetPara_Click();
+
+    // System information panel, serial-number box and the number boxes that
+    // normalise what is typed into them (form1_system_info.cpp)
+    void cmdGetSys_Click();
+    void txtSeries_Change();
+    void lblNUM_Change();
+    void Text_DNO_Change();
+    void Text5_Change(int index); // the output frequency boxes 2 and 3
+    void bt_MAC_Click();
+    void ophandornot_Click(int index);
+
+    // Clock and DI/DQ points (form1_clock_io.cpp)
+    void cmdReclock_Click();
+    void cmdWrclock_Click();
+    void cmdTimeInit_Click();
+    void clkDate_Change();
+    void bt_DIQ_Click(int index);
+
+    // Connection control
+    void optComm_Click(int index);
+    void StartRun_Click();
+    void cmdPause_Click();
+    void cmdStop_Click();
+    void Time2Start_Timer();
+
+    // Dispatcher, time-outs and progress
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void timMscon_Timer();
+    void Sleep_Timer_Timer();
+    void ProgressTimer_Timer();
+
+    // Serial receive event: reads everything waiting on Comm1.
+    void Comm1_OnComm();
+
+    // Network: the device chosen in cmbDevice (its current index), and the
+    // presence check.
+    void cmbDevice_Click();
+    void timCheckDevice_Timer();
+
+protected:
+    // Routines of the panel sections and dialogs that the reply handling calls
+    // once a reply's data are in place. The sections that own them fill them
+    // in; until then they do nothing.
+    // Each reads the serial reply buffer (data from offset 3) or the network
+    // reply buffer (data from offset 12) by the link that is chosen.
+    virtual void ShowSysInfo();                // system information panel from sysParam
+    virtual void DistributeDIDO();             // DI/DO grid, battery, hard address
+    virtual void RepaintPointButtons();        // DI/DQ buttons after a DO write
+    virtual void DistributePDTagandDeviceID(); // network tag reply: hardware number, PD tag
+    virtual void DistributeMAC();              // MAC boxes
+    virtual void DistributeGateway();          // gateway and subnet mask boxes
+    virtual void DistributeRAMTest();          // RAM test lamps
+
+    virtual void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
+    virtual void DistributeZigbee() {}    // Zigbee controls from zigbeeRecord
+    virtual void OnReadSlave() {}         // Form_Resend_Slave
+    virtual void OnReadResend() {}        // Form_Resend
+    virtual void OnReadRongyu() {}        // Form_Rongyu
+    virtual void OnReadSM() {}            // Form_SM
+    virtual void OnReadCtrl() {}          // Form_Ctrl
+    virtual void CanSetReplied() {}       // CanSet lists and lamp from canReplyValues
+
+    // Applies a command-line record to the panel (image-file grammar).
+    void AnalysisParam(const QString &record);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Form_Load();
+    void InitialComboBox();
+
+    // DispatcherHost
+    Link selectedLink() const override;
+    void setStatusText(const QString &text) override;
+    BuildOutcome build(Builder builder, BuildContext &context) override;
+    void sendSerialFrame(const QByteArray &frame, int expectedReplyLength) override;
+    void sendDatagram(const QByteArray &datagram) override;
+    void reopenSerialPort(const QString &settings) override;
+    void setSerialSettings(const QString &settings) override;
+    void startProgress(int steps, bool withTimer) override;
+    void stepProgress() override;
+    bool progressFull() const override;
+    void hideProgress() override;
+    void setUpgradeButtonEnabled(bool enabled) override;
+    int upgradePacketIndex() const override;
+    void emptyUpgradePacketTable() override;
+    void resetUpgradePacketCounters() override;
+    void enableSlaveDialog() override;
+    std::array<bool, kSlaveRows> slavePendingFlags() const override;
+    void showMessage(const QString &text) override;
+
+    // Builders of this window's sections
+    BuildOutcome buildSetSysInfo(BuildContext &context);
+    BuildOutcome buildProfibusWrite(BuildContext &context);
+    BuildOutcome buildClockWrite(BuildContext &context);   // WriteClock_S, WriteClock_E
+    BuildOutcome buildWeekdayWrite(BuildContext &context); // block 107 type 59
+    BuildOutcome buildDoWrite(BuildContext &context);
+    BuildOutcome buildTagWrite(BuildContext &context); // SetPdtag, StorePDTag
+    BuildOutcome buildMacWrite(BuildContext &context);
+
+    // Panel sections (form1_system_info.cpp, form1_clock_io.cpp)
+    void connectPanel();
+    bool collectSystemParameters(SysParamRecord &record);
+    void refuseField(const QString &control, const QString &label, const QString &logLabel,
+                     const QString &description);
+    DidoGroup pointLayoutGroup() const;
+    void paintPointButton(int button, int state);
+    void setupPointButtons(int deviceType);
+
+    // Connection
+    void startSerialLink();
+    void lockLinkChoice();
+    void startNetworkLink();
+    void openingFailed(const QString &text);
+    void serialPortFailed(const SerialPortFailure &failure);
+    void showProgress();
+
+    // Network link (form1_network.cpp)
+    void buildNetworkLink();
+    void stopNetworkLink();
+    void listeningFailed(const SocketFailure &failure);
+    void takeAnnouncement(const Announcement &announcement);
+    void resetPanelForDeviceChoice();
+    void clearDeviceBoxes();
+    void chosenDeviceGone();
+    void stopReadingLostDevice();
+    void disablePanelWithoutDevice();
+
+    // Network replies (form1_network_replies.cpp)
+    void receiveNetwork(const QByteArray &datagram);
+    void routeNetworkReply(const NetworkReplyRow &row);
+    void runNetworkReplyAction(const NetworkReplyRow &row);
+    void appendDump();
+    void showNetworkClock();
+    void networkUpgradeBlockAcknowledged();
+
+    // Serial replies
+    void receiveSerial(const std::function<QByteArray()> &takeInput);
+    void routeSerialReply(const QByteArray &reply);
+    void runSerialReplyAction(SerialReplyAction action, const QByteArray &reply);
+    void showSystemInformation(const QByteArray &reply);
+    void showClockOnPickers(const ClockValue &clock, bool withWeekday);
+    void showSysParamReply(Link link, const std::function<void(SysParamPanelItems &)> &decode);
+    void showTags(const QByteArray &reply);
+    void showClock(const QByteArray &reply, bool withWeekday);
+    void upgradeBlockAcknowledged();
+    void resumeDispatcher();
+
+    QWidget *buildConnectionBar();
+    QWidget *buildStatusLine();
+    QTabWidget *buildBody();
+    void buildTimers();
+
+    ProgramOptions m_options;
+    std::unique_ptr<Dispatcher> m_dispatcher;
+    int m_expectedReplyLength = 0;   // of the last serial request
+    bool m_deviceAutoChosen = false; // --device: chosen once per start of listening
+};
+
+} // namespace kalmo

@@ -1,0 +1,348 @@
+// The network connection of the main window: listening for the controllers'
+// announcements, the device list with the device table behind it, choosing a
+// device, the presence check that drops silent devices, and the network part
+// of stopping.
+#include "app/form1.h"
+
+#include "features/common/controls.h"
+
+#include "features/system_info/system_info_panel.h"
+#include "features/image_files/image_file_panel.h"
+#include "features/clock_io/clock_io_panel.h"
+#include "features/maintenance/maintenance_panel.h"
+#include "features/network_identity/network_identity_panel.h"
+#include "core/error_log.h"
+#include "core/error_texts.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace kalmo {
+
+using controls::setBold;
+
+namespace {
+
+const QString kRunStartedText = QStringLiteral("运行开始................");
+// The production pickers while no device has been read.
+const QDate kNoProductionDate(1900, 1, 1);
+
+} // namespace
+
+void Form1::buildNetworkLink()
+{
+    wsckDeviceQuery = new DiscoveryListener(this);
+    wsckDeviceQuery->setObjectName(QStringLiteral("wsckDeviceQuery"));
+    wsckR_W = new UdpService(this);
+    wsckR_W->setObjectName(QStringLiteral("wsckR_W"));
+
+    connect(wsckDeviceQuery, &DiscoveryListener::announcementReceived, this,
+            [this](const Announcement &announcement) {
+                runLogged(kAnnouncementLabel, [&] { takeAnnouncement(announcement); });
+            });
+    connect(wsckR_W, &UdpService::datagramArrived, this, &Form1::wsckR_W_DataArrival);
+    connect(timCheckDevice, &QTimer::timeout, this, &Form1::timCheckDevice_Timer);
+    // A choice made in the list, the same entry again included.
+    connect(cmbDevice, &QComboBox::activated, this, [this] { cmbDevice_Click(); });
+}
+
+// ---- Start and stop ---------------------------------------------------------
+
+void Form1::startNetworkLink()
+{
+    lockLinkChoice();
+
+    timMscon->setInterval(kReceiveTimeout);
+    Timer1->setInterval(kDispatcherInterval);
+    Timer1->stop();
+
+    setBold(Text2, false);
+    Text2->setText(kRunStartedText);
+
+    if (const auto failure = wsckDeviceQuery->start(discoveryPort)) {
+        listeningFailed(*failure);
+        return;
+    }
+    Text2->setText(kWaitingForDevicesText);
+
+    // One empty entry and no list item: the two stay index-aligned.
+    deviceTable.reset();
+    for (int i = cmbDevice->count() - 1; i >= 0; --i)
+        cmbDevice->removeItem(i);
+    cmbDevice->hide();
+    m_deviceAutoChosen = false;
+
+    ForCustomer();
+}
+
+void Form1::listeningFailed(const SocketFailure &failure)
+{
+    // Typically the port is held by another program. No log line.
+    showMessageBox({QMessageBox::Warning, kWinsockErrorTitle,
+                    WinsockErrorText(failure.number, failure.description)});
+    optComm[0]->setEnabled(true);
+    optComm[1]->setEnabled(true);
+    StartRun->setEnabled(true);
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             cmdStop, maintenance->cmdClearCode, maintenance->cmdCheckLight,
+             maintenance->cmdStopCheck, maintenance->btRProfibus, maintenance->ckProfibus})
+        w->setEnabled(false);
+    Text2->setText(kRestartAfterErrorText);
+    ForCustomer();
+}
+
+void Form1::stopNetworkLink()
+{
+    wsckDeviceQuery->stop();
+    wsckR_W->close();
+    deviceTable.reset();
+    Text2->clear();
+    for (int i = cmbDevice->count() - 1; i >= 0; --i)
+        cmbDevice->removeItem(i);
+    cmbDevice->hide();
+}
+
+// ---- Announcements ----------------------------------------------------------
+
+void Form1::wsckDeviceQuery_DataArrival(const QByteArray &datagram)
+{
+    runLogged(kAnnouncementLabel, [&] {
+        // Anything but 91 bytes of kind 4 is ignored without a word.
+        if (const auto announcement = parseAnnouncement(datagram)) takeAnnouncement(*announcement);
+    });
+}
+
+void Form1::takeAnnouncement(const Announcement &announcement)
+{
+    const AnnouncementOutcome outcome = deviceTable.take(announcement);
+    switch (outcome.kind) {
+    case AnnouncementOutcome::Kind::Ignored:
+        return;
+    case AnnouncementOutcome::Kind::Refreshed:
+        break;
+    case AnnouncementOutcome::Kind::Added: {
+        Q_ASSERT(outcome.index == cmbDevice->count());
+        // Listing a device does not choose it.
+        const int current = cmbDevice->currentIndex();
+        cmbDevice->addItem(outcome.itemText);
+        cmbDevice->setCurrentIndex(current);
+        Text2->setText(kNewDeviceText);
+        break;
+    }
+    }
+
+    if (!timCheckDevice->isActive()) timCheckDevice->start();
+    if (cmbDevice->isHidden() && cmbDevice->count() >= 1) {
+        cmbDevice->show();
+        Text2->clear();
+        Text2->setText(kChooseDeviceText);
+        cmbDevice->setFocus();
+    }
+
+    // --device: the named device is chosen as soon as it is listed.
+    if (!m_deviceAutoChosen && !m_options.device.isEmpty()) {
+        const int index = cmbDevice->findText(m_options.device, Qt::MatchExactly);
+        if (index >= 0) {
+            m_deviceAutoChosen = true;
+            cmbDevice->setCurrentIndex(index);
+            cmbDevice_Click();
+        }
+    }
+}
+
+// ---- Device choice ----------------------------------------------------------
+
+void Form1::cmbDevice_Click()
+{
+    runLogged(kDeviceChoiceLabel, [&] {
+        const int index = cmbDevice->currentIndex();
+        resetPanelForDeviceChoice();
+        Text2->setText(kReadingInformationText);
+
+        const DeviceEntry entry = deviceTable.entryForItem(index);
+        const QString itemText = cmbDevice->itemText(index);
+        const QStringList parts = itemText.split(u'.');
+        if (parts.size() != qsizetype(systemInfo->txtIp.size()))
+            throw ProcedureError(subscriptOutOfRangeText());
+        for (std::size_t i = 0; i < systemInfo->txtIp.size(); ++i)
+            systemInfo->txtIp[i]->setText(parts[qsizetype(i)]);
+
+        setBold(systemInfo->txtDevID, false);
+        systemInfo->txthardwarenum->clear();
+        systemInfo->txtPD_Tag->setText(entry.pdTagText());
+
+        if (const auto failure = wsckR_W->aim(itemText, entry.servicePort))
+            throw ProcedureError(WinsockErrorText(failure->number, failure->description));
+
+        tagCaptureFlag = 0;
+        // Zigbee, tags, system parameters, week day, clock, DI/DO, gateway,
+        // MAC; then the idle DI/DO read every 300 ms.
+        m_dispatcher->stack().loadNetworkStart();
+        Timer1->start();
+    });
+}
+
+void Form1::resetPanelForDeviceChoice()
+{
+    Text4->setText(QStringLiteral("0"));
+    Text3->setText(QStringLiteral("0"));
+    networkReplyCounter = 0;
+    receiveTimeoutCounter = 0;
+    clockIo->cmdReclock->setEnabled(true);
+    Timer1->stop();
+    timMscon->stop();
+
+    clearDeviceBoxes();
+    for (QLineEdit *box : systemInfo->txt_RSDataTime)
+        box->clear();
+    for (int p = 0; p < 2; ++p)
+        for (QComboBox *list :
+             {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
+              systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]}) {
+            list->setCurrentIndex(-1);
+            list->setEnabled(false);
+        }
+    systemInfo->datePicker->setDate(kNoProductionDate);
+    systemInfo->timePicker->setTime(QTime(0, 0, 0));
+    systemInfo->datePicker->setEnabled(false);
+    systemInfo->timePicker->setEnabled(false);
+    for (QLineEdit *box : networkIdentity->txt_MAC)
+        box->clear();
+
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             maintenance->cmdClearCode, maintenance->cmdCheckLight, maintenance->cmdStopCheck,
+             systemInfo->cmdSetPara, maintenance->btRProfibus, maintenance->ckProfibus,
+             imageFiles->cmdSave, cmdPause, imageFiles->cmdRead, imageFiles->ReadTxtPublic})
+        w->setEnabled(false);
+    clockIo->disablePoints();
+    systemInfo->cmdGetSys->setEnabled(true);
+    cmdPause->setText(kPauseCaption);
+    imageFiles->cmdSave->show();
+    imageFiles->cmdRead->show();
+    for (Lamp *lamp : maintenance->ram_sap)
+        lamp->setColor(Qt::white);
+}
+
+// The identity and version boxes emptied when the device changes or goes.
+void Form1::clearDeviceBoxes()
+{
+    for (QLineEdit *box : {systemInfo->lblNUM, systemInfo->txtSeries, systemInfo->txtInnerVersion,
+                           systemInfo->txtModuleAddr, systemInfo->txtDevID, systemInfo->txtPD_Tag,
+                           systemInfo->txtDIPrevent, systemInfo->cpuTxt, systemInfo->uPortTxt,
+                           systemInfo->txtHardAddr, systemInfo->txtCellPressure})
+        box->clear();
+    systemInfo->lblVersion->clear();
+}
+
+// ---- Presence ---------------------------------------------------------------
+
+void Form1::timCheckDevice_Timer()
+{
+    runLogged(kPresenceTickLabel, [&] {
+        std::array<QString, 4> addressBoxes;
+        for (std::size_t i = 0; i < addressBoxes.size(); ++i)
+            addressBoxes[i] = systemInfo->txtIp[i]->text();
+
+        const QList<DeviceDeparture> departures = deviceTable.checkPresence(addressBoxes);
+        for (const DeviceDeparture &departure : departures) {
+            switch (departure.kind) {
+            case DeviceDeparture::Kind::LastDevice:
+                for (QLineEdit *box : systemInfo->txtIp)
+                    box->clear();
+                cmbDevice->removeItem(int(departure.index));
+                timCheckDevice->stop();
+                cmbDevice->hide();
+                Text2->setText(kNoDeviceOnlineText);
+                stopReadingLostDevice();
+                for (QWidget *w : std::initializer_list<QWidget *>{
+                         maintenance->cmdClearCode, maintenance->cmdCheckLight,
+                         maintenance->cmdStopCheck, maintenance->btRProfibus,
+                         maintenance->ckProfibus})
+                    w->setEnabled(false);
+                for (Lamp *lamp : maintenance->ram_sap)
+                    lamp->setColor(Qt::white);
+                break;
+            case DeviceDeparture::Kind::Chosen:
+                for (QLineEdit *box : systemInfo->txtIp)
+                    box->clear();
+                Text2->setText(kChosenDeviceOfflineText);
+                chosenDeviceGone();
+                cmbDevice->removeItem(int(departure.index));
+                // No entry stays shown as chosen.
+                cmbDevice->setCurrentIndex(-1);
+                break;
+            case DeviceDeparture::Kind::Other:
+                Text2->setText(kDeviceOfflineText);
+                cmbDevice->removeItem(int(departure.index));
+                break;
+            }
+        }
+
+        if (cmbDevice->count() == 0) disablePanelWithoutDevice();
+    });
+}
+
+// The chosen device is gone: no more reads, the counters back to 0 and its
+// values off the panel.
+void Form1::stopReadingLostDevice()
+{
+    Timer1->stop();
+    timMscon->stop();
+    Text4->setText(QStringLiteral("0"));
+    Text3->setText(QStringLiteral("0"));
+    networkReplyCounter = 0;
+    receiveTimeoutCounter = 0;
+    clearDeviceBoxes();
+}
+
+// The chosen device went silent while others are still listed.
+void Form1::chosenDeviceGone()
+{
+    stopReadingLostDevice();
+
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             systemInfo->cmdGetSys, systemInfo->cmdSetPara, systemInfo->datePicker,
+             systemInfo->timePicker, imageFiles->cmdSave, cmdPause, imageFiles->cmdRead,
+             imageFiles->ReadTxtPublic, maintenance->cmdClearCode, maintenance->cmdCheckLight,
+             maintenance->cmdStopCheck, maintenance->btRProfibus, maintenance->ckProfibus})
+        w->setEnabled(false);
+    cmdPause->setText(kPauseCaption);
+    for (int p = 0; p < 2; ++p)
+        for (QComboBox *list :
+             {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
+              systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]}) {
+            list->setEnabled(false);
+            list->setCurrentIndex(-1);
+        }
+    clockIo->disablePoints();
+    for (Lamp *lamp : maintenance->ram_sap)
+        lamp->setColor(Qt::white);
+    systemInfo->datePicker->setDate(kNoProductionDate);
+    systemInfo->timePicker->setTime(QTime(0, 0, 0));
+    for (int i = 0; i < ClockIoPanel::kPointCount; ++i)
+        clockIo->paintPoint(i, false); // the button face colour
+}
+
+// Nothing listed any more: nothing to read or write.
+void Form1::disablePanelWithoutDevice()
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             systemInfo->cmdGetSys, systemInfo->cmdSetPara, systemInfo->datePicker,
+             systemInfo->timePicker, imageFiles->cmdSave, cmdPause, imageFiles->cmdRead,
+             imageFiles->ReadTxtPublic})
+        w->setEnabled(false);
+    cmdPause->setText(kPauseCaption);
+    for (int p = 0; p < 2; ++p)
+        for (QComboBox *list :
+             {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
+              systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]})
+            list->setEnabled(false);
+    clockIo->disablePoints();
+    for (Lamp *lamp : maintenance->ram_sap)
+        lamp->setColor(Qt::white);
+}
+
+} // namespace kalmo

@@ -1,0 +1,74 @@
+#include "protocol/announcement.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <iterator>
+
+namespace kalmo {
+
+namespace {
+
+constexpr const char *kAcceptedTypeCodes[] = {
+    "079", "090", "094", "118", "127", "131", "133", "134",
+    "135", "185", "186", "190", "197", "198", "199", "\xFF\xFF\xFF",
+};
+
+QByteArray fixedText(const QByteArray &text)
+{
+    QByteArray bytes = text.left(kIdentityTextLength);
+    bytes.append(kIdentityTextLength - bytes.size(), '\0');
+    return bytes;
+}
+
+} // namespace
+
+QString dottedAddress(const Ipv4Address &address)
+{
+    QStringList parts;
+    for (const quint8 octet : address)
+        parts << QString::number(octet);
+    return parts.join(u'.');
+}
+
+QByteArray Announcement::typeCode() const
+{
+    return deviceId.mid(kTypeCodeOffsetInDeviceId, kTypeCodeLength);
+}
+
+std::optional<Announcement> parseAnnouncement(QByteArrayView datagram)
+{
+    if (datagram.size() != kAnnouncementLength || quint8(datagram[0]) != kAnnouncementKind)
+        return std::nullopt;
+    Announcement a;
+    a.deviceId = datagram.sliced(kAnnouncementDeviceIdOffset, kIdentityTextLength).toByteArray();
+    a.pdTag = datagram.sliced(kAnnouncementPdTagOffset, kIdentityTextLength).toByteArray();
+    for (qsizetype i = 0; i < 4; ++i)
+        a.address[size_t(i)] = quint8(datagram[kAnnouncementAddressOffset + i]);
+    a.servicePort = quint16(quint8(datagram[kAnnouncementPortOffset]) |
+                            (quint8(datagram[kAnnouncementPortOffset + 1]) << 8));
+    return a;
+}
+
+QByteArray encodeAnnouncement(const Announcement &announcement)
+{
+    QByteArray datagram(kAnnouncementLength, '\0');
+    datagram[0] = char(kAnnouncementKind);
+    const QByteArray id = fixedText(announcement.deviceId);
+    const QByteArray tag = fixedText(announcement.pdTag);
+    std::copy(id.cbegin(), id.cend(), datagram.begin() + kAnnouncementDeviceIdOffset);
+    std::copy(tag.cbegin(), tag.cend(), datagram.begin() + kAnnouncementPdTagOffset);
+    for (qsizetype i = 0; i < 4; ++i)
+        datagram[kAnnouncementAddressOffset + i] = char(announcement.address[size_t(i)]);
+    datagram[kAnnouncementPortOffset] = char(announcement.servicePort & 0xFF);
+    datagram[kAnnouncementPortOffset + 1] = char(announcement.servicePort >> 8);
+    return datagram;
+}
+
+bool isAcceptedTypeCode(QByteArrayView typeCode)
+{
+    return std::any_of(std::begin(kAcceptedTypeCodes), std::end(kAcceptedTypeCodes),
+                       [typeCode](const char *code) { return typeCode == QByteArrayView(code); });
+}
+
+} // namespace kalmo

@@ -1,0 +1,157 @@
+#pragma once
+// Device discovery on the network: the listener wsckDeviceQuery that takes the
+// controllers' announcements on UDP port 12000, and DeviceTable, the devices
+// on line in the order first heard, kept index-aligned with the window's
+// device list and dropped after more than 10 s of silence.
+#include "protocol/announcement.h"
+#include "transport/udp_service.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QUdpSocket;
+
+namespace kalmo {
+
+// Texts of discovery and presence.
+inline const QString kWaitingForDevicesText = QStringLiteral("正在查询设备，请稍候");
+inline const QString kNewDeviceText = QStringLiteral("有新设备上线");
+inline const QString kChooseDeviceText = QStringLiteral("当前有设备在线,请选择设备IP");
+inline const QString kNoDeviceOnlineText = QStringLiteral("当前无在线设备,请检查设备状态");
+inline const QString kDeviceOfflineText = QStringLiteral("有设备下线");
+inline const QString kChosenDeviceOfflineText = QStringLiteral("当前设备下线");
+inline const QString kReadingInformationText = QStringLiteral("正在读取信息");
+inline const QString kWinsockErrorTitle = QStringLiteral("请注意Winsock错误!");
+inline const QString kRestartAfterErrorText = QStringLiteral("请排除错误原因后,重新开始");
+
+// Log labels of the handlers.
+inline constexpr char kAnnouncementLabel[] = "wsckdevicequery_DataArrival(Form1)";
+inline constexpr char kPresenceTickLabel[] = "timCheckDevice_Timer(Form1)";
+inline constexpr char kDeviceChoiceLabel[] = "CmbDevice_Click(Form1)";
+
+// timCheckDevice as the window is built.
+inline constexpr int kPresenceIntervalMs = 10000;
+// A device silent for more whole seconds than this is dropped.
+inline constexpr int kSilenceLimitSeconds = 10;
+
+using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
+
+struct DeviceEntry
+{
+    Ipv4Address address{}; // all zero: the empty entry
+    QByteArray deviceId;   // 32 bytes of the first announcement
+    QByteArray pdTag;      // 32 bytes of the first announcement
+    quint16 servicePort = 0;
+    std::chrono::steady_clock::time_point lastSeen{};
+
+    bool isEmpty() const { return address == Ipv4Address{}; }
+    // The device list's item text, e.g. "192.168.1.20".
+    QString itemText() const { return dottedAddress(address); }
+    // The PD tag as shown: code page 936 text up to the first NUL byte.
+    QString pdTagText() const;
+};
+
+// What one announcement did to the table.
+struct AnnouncementOutcome
+{
+    enum class Kind {
+        Ignored,   // not an announcement, an unlisted type code, or address 0.0.0.0
+        Refreshed, // a listed device: LastSeen and ServicePort renewed, list unchanged
+        Added,     // a new device: append itemText to the list, show kNewDeviceText
+    };
+    Kind kind = Kind::Ignored;
+    qsizetype index = -1; // the entry, which is also the list item
+    QString itemText;
+};
+
+// One device dropped by the presence check. Departures come in the order
+// they happened; each removes the entry and list item at `index` as the
+// table and list stand at that moment.
+struct DeviceDeparture
+{
+    enum class Kind {
+        LastDevice, // the only device: list emptied and hidden, presence timer
+                    // stopped, address boxes emptied, kNoDeviceOnlineText, panel reset
+        Chosen,     // the chosen device: address boxes emptied, kChosenDeviceOfflineText,
+                    // panel reset, item removed
+        Other,      // kDeviceOfflineText, item removed
+    };
+    Kind kind = Kind::Other;
+    qsizetype index = -1;
+    QString itemText;
+};
+
+class DeviceTable
+{
+public:
+    // The clock behind LastSeen; steady_clock unless a test drives time.
+    explicit DeviceTable(MonotonicClock clock = {});
+
+    // Back to one empty entry (network start and Stop).
+    void reset();
+
+    // Every entry, the empty one included. Entry i is list item i.
+    const QList<DeviceEntry> &entries() const { return m_entries; }
+    // The number of list items: 0 while only the empty entry is held.
+    qsizetype listedCount() const;
+    QStringList itemTexts() const;
+
+    // The entry behind list item `index` for the device choice; an index
+    // outside the list throws ProcedureError("下标越界").
+    const DeviceEntry &entryForItem(qsizetype index) const;
+
+    // An announcement: refreshes a listed address, or lists a new device with
+    // an accepted type code (filling the empty entry or appending one).
+    AnnouncementOutcome take(const Announcement &announcement);
+
+    // The presence tick. `addressBoxes` are the texts of txtIp 0-3: a dropped
+    // device whose item text splits into these four parts is the chosen one.
+    // A stale entry is dropped and the scan goes on with the next index, so
+    // an entry that moved into a dropped one's place waits for the next tick.
+    QList<DeviceDeparture> checkPresence(const std::array<QString, 4> &addressBoxes);
+
+    // Whole seconds since the entry's LastSeen.
+    qint64 silentSeconds(const DeviceEntry &entry) const;
+
+private:
+    MonotonicClock m_clock;
+    QList<DeviceEntry> m_entries;
+};
+
+// The listener wsckDeviceQuery. Nothing is ever sent through it.
+class DiscoveryListener : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DiscoveryListener(QObject *parent = nullptr);
+    ~DiscoveryListener() override;
+
+    // Binds the port on every IPv4 address (broadcasts included), shared, so
+    // that other listeners on this machine can bind it too; a port held
+    // exclusively by another program fails with 10048. Port 0 picks a free
+    // one (tests). A listener already bound is closed first.
+    std::optional<SocketFailure> start(quint16 port = kDiscoveryPort,
+                                       const QHostAddress &address = QHostAddress::AnyIPv4);
+    void stop();
+    bool isListening() const;
+    quint16 localPort() const;
+
+signals:
+    // A datagram of 91 bytes whose first byte is 4; others are dropped silently.
+    void announcementReceived(const kalmo::Announcement &announcement);
+
+private:
+    void onReadyRead();
+
+    QUdpSocket *m_socket;
+};
+
+} // namespace kalmo

@@ -1,0 +1,2 @@
+#pragma once
+#include "features/zigbee/zigbee_panel.h"
