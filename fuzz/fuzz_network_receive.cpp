@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Form1 &form = window();
     if (size == 0) {
-        form.wsckR_W_DataArrival(QByteArray());
+        form.session().wsckR_W_DataArrival(QByteArray());
         return 0;
     }
     const quint8 selector = data[0];
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     send.itemCount = request.itemCount;
     send.readSequence = kReadSequence;
     send.writeSequence = kWriteSequence;
-    form.tagCaptureFlag = (selector & 0x40) ? 1 : 0;
+    form.session().tagCaptureFlag = (selector & 0x40) ? 1 : 0;
     form.dispatcher().setUpgradeFlag(1);
     form.findChild<QLineEdit *>(QStringLiteral("txtDevID"))->setText(kDeviceId);
 
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         datagram[6] = char(sequence & 0xFF);
         datagram[7] = char(sequence >> 8);
     }
-    form.wsckR_W_DataArrival(datagram);
+    form.session().wsckR_W_DataArrival(datagram);
 
     QFile::remove(kDeviceId + QStringLiteral(".DAT"));
     return 0;

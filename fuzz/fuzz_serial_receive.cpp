@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Form1 &form = window();
     if (size == 0) {
-        form.Comm1_Input(QByteArray());
+        form.session().receiveSerial(QByteArray());
         return 0;
     }
     const QByteArray rest(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
@@ -49,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::copy(rest.begin(), rest.end(), frame.begin() + 2);
         if (frame.size() >= 7)
             completeSerialFrame(frame);
-        form.Comm1_Input(frame);
+        form.session().receiveSerial(frame);
     } else {
-        form.Comm1_Input(rest);
+        form.session().receiveSerial(rest);
     }
     return 0;
 }

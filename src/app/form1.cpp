@@ -176,16 +176,6 @@ QString clockDisplayText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy年MM月dd日    hh:mm:ss"));
 }
 
-QString numberText(qint64 value)
-{
-    return value >= 0 ? u' ' + QString::number(value) : QString::number(value);
-}
-
-qint32 nextCount(qint32 count)
-{
-    return count == std::numeric_limits<qint32>::max() ? 0 : count + 1;
-}
-
 SerialPortChoice chooseSerialPort(const QString *selectedEntry, const SerialPortChoice &last)
 {
     if (!selectedEntry) return last;
@@ -217,11 +207,16 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
 
     buildTimers();
 
-    Comm1 = new SerialLink(this);
-    Comm1->setObjectName(QStringLiteral("Comm1"));
-    m_dispatcher = std::make_unique<Dispatcher>(
-        static_cast<DispatcherHost &>(*this),
-        DispatcherTimers{Timer1, Timer2, timMscon, timCheckDevice, Sleep_Timer});
+    m_session = new Session(static_cast<SessionView &>(*this), this);
+    Timer1 = m_session->Timer1;
+    Timer2 = m_session->Timer2;
+    timMscon = m_session->timMscon;
+    Sleep_Timer = m_session->Sleep_Timer;
+    ProgressTimer = m_session->ProgressTimer;
+    timCheckDevice = m_session->timCheckDevice;
+    Comm1 = m_session->Comm1;
+    wsckR_W = m_session->wsckR_W;
+    registerWithSession();
 
     showMessageBox = [this](const MessageBoxRequest &request) {
         auto *box =
@@ -231,13 +226,7 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
     };
 
     connect(DisTimer, &QTimer::timeout, this, &Form1::DisTimer_Timer);
-    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
-    connect(timMscon, &QTimer::timeout, this, &Form1::timMscon_Timer);
     connect(Time2Start, &QTimer::timeout, this, &Form1::Time2Start_Timer);
-    connect(Sleep_Timer, &QTimer::timeout, this, &Form1::Sleep_Timer_Timer);
-    connect(ProgressTimer, &QTimer::timeout, this, &Form1::ProgressTimer_Timer);
-    connect(Comm1, &SerialLink::received, this, &Form1::Comm1_OnComm);
     // A failing port is dealt with once the procedure that was using it has
     // ended, never in the middle of a dispatcher step or a reply.
     connect(Comm1, &SerialLink::failed, this, [this](const SerialPortFailure &failure) {
@@ -389,16 +378,11 @@ QTabWidget *Form1::buildBody()
 
 void Form1::buildTimers()
 {
-    // The state every timer has when the window is built.
-    Timer1 = makeTimer(this, QStringLiteral("Timer1"), 0, false);
-    Timer2 = makeTimer(this, QStringLiteral("Timer2"), 20000, false);
-    timMscon = makeTimer(this, QStringLiteral("timMscon"), 0, false);
+    // The state the window's own timers have when it is built; the protocol
+    // timers are the session's.
     DisTimer = makeTimer(this, QStringLiteral("DisTimer"), 1000, true);
     Time2Start = makeTimer(this, QStringLiteral("Time2Start"), 500, false);
     Time2Start->setSingleShot(true);
-    Sleep_Timer = makeTimer(this, QStringLiteral("Sleep_Timer"), 1000, false);
-    ProgressTimer = makeTimer(this, QStringLiteral("ProgressTimer"), 1000, true);
-    timCheckDevice = makeTimer(this, QStringLiteral("timCheckDevice"), 10000, false);
 }
 
 void Form1::Form_Load()

@@ -1,17 +1,12 @@
 #pragma once
 // The main window: the connection bar, the status line and the panel
 // sections in tabs; start-up, the clock display, the keyboard shortcuts and
-// closing; the serial connection with its dispatcher, time-outs, progress and
-// reply handling (form1_connection.cpp, form1_dispatch_host.cpp,
-// form1_serial_replies.cpp); the network connection with discovery, device
-// choice, presence and its reply handling (form1_network.cpp,
-// form1_network_replies.cpp).
+// closing; starting, pausing and stopping a connection on either link
+// (form1_connection.cpp, form1_network.cpp) and the builders and reply
+// handlers it registers with its session (form1_wiring.cpp).
 #include "protocol/device_catalogue.h"
 #include "protocol/sys_param_block.h"
-#include "session/dispatcher.h"
-#include "protocol/network_replies.h"
-#include "session/progress.h"
-#include "protocol/serial_replies.h"
+#include "session/session.h"
 #include "transport/discovery.h"
 #include "protocol/dido_block.h"
 #include "app/program_options.h"
@@ -81,14 +76,6 @@ bool TestCom(const QString &portName);
 // The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
 QString clockDisplayText(const QDateTime &time);
 
-// A number as the status line writes counters: a leading space for values
-// that are not negative (" 3", "-1").
-QString numberText(qint64 value);
-
-// The reply and time-out counters count on; past the largest value they start
-// again at 0.
-qint32 nextCount(qint32 count);
-
 // The serial port a connection opens. An entry "COMn" opens port n (the port
 // index n - 1 is kept); any other entry (a device path, ttyUSB0) is opened by
 // its name. With no entry selected the port used last is opened again.
@@ -108,7 +95,7 @@ struct MessageBoxRequest
     QString text;
 };
 
-class Form1 : public QMainWindow, private DispatcherHost
+class Form1 : public QMainWindow, private SessionView
 {
     Q_OBJECT
 public:
@@ -118,11 +105,6 @@ public:
     static constexpr int kVersionMajor = 1;
     static constexpr int kVersionMinor = 14;
     static constexpr int kVersionRevision = 0;
-
-    // Timer1 and timMscon are built with interval 0 and stay stopped until
-    // communication starts; these are the intervals they run with then.
-    static constexpr int kDispatcherInterval = 300; // Timer1
-    static constexpr int kReceiveTimeout = 5000;    // timMscon
 
     // Connection bar
     std::array<QRadioButton *, 2> optComm{}; // "串行通信", "网络通信"
@@ -152,15 +134,19 @@ public:
     ImageFilePanel *imageFiles = nullptr;
     ParameterDialogsPanel *parameterDialogs = nullptr;
 
-    // Timers
+    // The window's own timers
+    QTimer *DisTimer = nullptr;   // clock display
+    QTimer *Time2Start = nullptr; // delayed automatic start, one shot
+
+    // The session's timers and links, as the window's procedures use them.
     QTimer *Timer1 = nullptr;         // command dispatcher
     QTimer *Timer2 = nullptr;         // command time-out
     QTimer *timMscon = nullptr;       // receive time-out
-    QTimer *DisTimer = nullptr;       // clock display
-    QTimer *Time2Start = nullptr;     // delayed automatic start, one shot
     QTimer *Sleep_Timer = nullptr;    // restart delay
     QTimer *ProgressTimer = nullptr;  // progress stepping
     QTimer *timCheckDevice = nullptr; // device presence
+    SerialLink *Comm1 = nullptr;      // the serial port
+    UdpService *wsckR_W = nullptr;    // the read/write service socket
 
     // Start-up state read by later procedures
     std::array<RangeBounds, 4> rangeTable{};
@@ -174,14 +160,10 @@ public:
     // The slave-device dialog, unloaded together with the main window.
     QPointer<QWidget> slaveInfoForm;
 
-    // The serial communications port (objectName "Comm1").
-    SerialLink *Comm1 = nullptr;
-
-    // The network link (form1_network.cpp): the announcement listener and the
-    // read/write service socket (objectNames "wsckDeviceQuery", "wsckR_W"),
-    // and the devices on line, index-aligned with cmbDevice.
+    // The network link (form1_network.cpp): the announcement listener
+    // ("wsckDeviceQuery") and the devices on line, index-aligned with
+    // cmbDevice.
     DiscoveryListener *wsckDeviceQuery = nullptr;
-    UdpService *wsckR_W = nullptr;
     // The port the listener binds when network mode starts; 0 binds a free
     // one (tests read it back from wsckDeviceQuery).
     quint16 discoveryPort = kDiscoveryPort;
@@ -189,33 +171,23 @@ public:
     // drives time.
     MonotonicClock presenceClock = [] { return std::chrono::steady_clock::now(); };
     DeviceTable deviceTable{[this] { return presenceClock(); }};
-    qint32 networkReplyCounter = 0; // Text4 on the network
 
     // Program-wide state of a connection
-    QByteArray serialReply;           // the last serial reply, as read from the port
-    SysParamRecord sysParam;          // the system parameter record of the device
-    ZigbeeRecord zigbeeRecord;        // the Zigbee block, shown by DistributeZigbee
-    CanReplyValues canReplyValues;    // the last CAN replies, shown by the CAN dialog
-    qint32 serialReplyCounter = 0;    // Text4
-    qint32 receiveTimeoutCounter = 0; // Text3
-    QByteArray networkReply;          // the last datagram taken from wsckR_W, data from offset 12
-    // Set by the system-parameter write on the network: the next tag read
-    // fills the write payload instead of the panel. Cleared by the read button.
-    qint16 tagCaptureFlag = 0;
-    PointStates pointStates{}; // DI/DQ point states behind bt_DIQ
+    SysParamRecord sysParam;       // the system parameter record of the device
+    ZigbeeRecord zigbeeRecord;     // the Zigbee block, shown by DistributeZigbee
+    CanReplyValues canReplyValues; // the last CAN replies, shown by the CAN dialog
+    PointStates pointStates{};     // DI/DQ point states behind bt_DIQ
     // The firmware-version check, armed by the communicate button and run
     // at most once per press by the system information display.
     VersionCheck versionCheck;
     SerialPortChoice serialPort{QStringLiteral("COM1"), 0}; // the port used last
-    ProgressState progress; // mirrored onto ProgressBar and lb_ProgProc
-    // Firmware transfer (its packet table and counters), emptied when an
-    // upgrade is abandoned.
-    QList<QByteArray> upgradePackets;
-    int UpgradePacketCount = 0;
-    int UpgradePacketIndex = 0;
 
-    Dispatcher &dispatcher() { return *m_dispatcher; }
-    const Dispatcher &dispatcher() const { return *m_dispatcher; }
+    // The session with the device: command stack, dispatcher, timers, links,
+    // reply routing, counters, progress.
+    Session &session() { return *m_session; }
+    const Session &session() const { return *m_session; }
+    Dispatcher &dispatcher() { return m_session->dispatcher(); }
+    const Dispatcher &dispatcher() const { return m_session->dispatcher(); }
 
     // Every message box of the window goes through here. The default opens a
     // window-modal box and returns at once, so no timer tick or reply is
@@ -227,15 +199,9 @@ public:
     // Answers whether the key was handled.
     bool Form_KeyUp(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
-    // The receive event for bytes already taken from the port: counts the
-    // reply, checks it and routes it as Comm1_OnComm does.
-    void Comm1_Input(const QByteArray &input);
-
-    // The network receive events for datagrams already taken from the
-    // sockets: an announcement (anything but 91 bytes of kind 4 is ignored),
-    // and a reply of the read/write service.
+    // The announcement event for a datagram already taken from the socket:
+    // anything but 91 bytes of kind 4 is ignored.
     void wsckDeviceQuery_DataArrival(const QByteArray &datagram);
-    void wsckR_W_DataArrival(const QByteArray &datagram);
 
     // Decodes networkReply, a reply to block 10003 type 1, into sysParam and
     // the panel, then calls ShowSysInfo.
@@ -244,10 +210,6 @@ public:
     // Closes the port, opens the chosen port again with these settings.
     // Throws ProcedureError when the port does not open.
     void ReopenSerialPort(const QString &settings);
-
-    // The progress bar with its percentage label.
-    void StartProgress(int steps, bool withTimer);
-    void StepProgress();
 
 public slots:
     void DisTimer_Timer();
@@ -280,16 +242,6 @@ public slots:
     void cmdStop_Click();
     void Time2Start_Timer();
 
-    // Dispatcher, time-outs and progress
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void timMscon_Timer();
-    void Sleep_Timer_Timer();
-    void ProgressTimer_Timer();
-
-    // Serial receive event: reads everything waiting on Comm1.
-    void Comm1_OnComm();
-
     // Network: the device chosen in cmbDevice (its current index), and the
     // presence check.
     void cmbDevice_Click();
@@ -299,15 +251,15 @@ protected:
     // Routines of the panel sections and dialogs that the reply handling calls
     // once a reply's data are in place. The sections that own them fill them
     // in; until then they do nothing.
-    // Each reads the serial reply buffer (data from offset 3) or the network
-    // reply buffer (data from offset 12) by the link that is chosen.
+    // Each reads the session's serial or network reply buffer by the link
+    // that is chosen, or the reply it is given.
     virtual void ShowSysInfo();                // system information panel from sysParam
     virtual void DistributeDIDO();             // DI/DO grid, battery, hard address
     virtual void RepaintPointButtons();        // DI/DQ buttons after a DO write
     virtual void DistributePDTagandDeviceID(); // network tag reply: hardware number, PD tag
-    virtual void DistributeMAC();              // MAC boxes
-    virtual void DistributeGateway();          // gateway and subnet mask boxes
-    virtual void DistributeRAMTest();          // RAM test lamps
+    virtual void DistributeMAC(const Reply &reply);     // MAC boxes
+    virtual void DistributeGateway(const Reply &reply); // gateway and subnet mask boxes
+    virtual void DistributeRAMTest(const Reply &reply); // RAM test lamps
 
     virtual void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
     virtual void DistributeZigbee() {}    // Zigbee controls from zigbeeRecord
@@ -328,25 +280,17 @@ private:
     void Form_Load();
     void InitialComboBox();
 
-    // DispatcherHost
+    // SessionView
     Link selectedLink() const override;
     void setStatusText(const QString &text) override;
-    BuildOutcome build(Builder builder, BuildContext &context) override;
-    void sendSerialFrame(const QByteArray &frame, int expectedReplyLength) override;
-    void sendDatagram(const QByteArray &datagram) override;
-    void reopenSerialPort(const QString &settings) override;
-    void setSerialSettings(const QString &settings) override;
-    void startProgress(int steps, bool withTimer) override;
-    void stepProgress() override;
-    bool progressFull() const override;
-    void hideProgress() override;
-    void setUpgradeButtonEnabled(bool enabled) override;
-    int upgradePacketIndex() const override;
-    void emptyUpgradePacketTable() override;
-    void resetUpgradePacketCounters() override;
-    void enableSlaveDialog() override;
-    std::array<bool, kSlaveRows> slavePendingFlags() const override;
+    void showReplyCount(const QString &text) override;
+    void showTimeoutCount(const QString &text) override;
+    void showProgress(const ProgressState &progress) override;
     void showMessage(const QString &text) override;
+    void reopenSerialPort(const QString &settings) override;
+
+    // The builders and reply handlers of the window's sections (form1_wiring.cpp)
+    void registerWithSession();
 
     // Builders of this window's sections
     BuildOutcome buildSetSysInfo(BuildContext &context);
@@ -372,7 +316,6 @@ private:
     void startNetworkLink();
     void openingFailed(const QString &text);
     void serialPortFailed(const SerialPortFailure &failure);
-    void showProgress();
 
     // Network link (form1_network.cpp)
     void buildNetworkLink();
@@ -385,25 +328,16 @@ private:
     void stopReadingLostDevice();
     void disablePanelWithoutDevice();
 
-    // Network replies (form1_network_replies.cpp)
-    void receiveNetwork(const QByteArray &datagram);
-    void routeNetworkReply(const NetworkReplyRow &row);
-    void runNetworkReplyAction(const NetworkReplyRow &row);
+    // Replies (form1_wiring.cpp)
     void appendDump();
     void showNetworkClock();
     void networkUpgradeBlockAcknowledged();
-
-    // Serial replies
-    void receiveSerial(const std::function<QByteArray()> &takeInput);
-    void routeSerialReply(const QByteArray &reply);
-    void runSerialReplyAction(SerialReplyAction action, const QByteArray &reply);
     void showSystemInformation(const QByteArray &reply);
     void showClockOnPickers(const ClockValue &clock, bool withWeekday);
     void showSysParamReply(Link link, const std::function<void(SysParamPanelItems &)> &decode);
     void showTags(const QByteArray &reply);
     void showClock(const QByteArray &reply, bool withWeekday);
     void upgradeBlockAcknowledged();
-    void resumeDispatcher();
 
     QWidget *buildConnectionBar();
     QWidget *buildStatusLine();
@@ -411,8 +345,7 @@ private:
     void buildTimers();
 
     ProgramOptions m_options;
-    std::unique_ptr<Dispatcher> m_dispatcher;
-    int m_expectedReplyLength = 0;   // of the last serial request
+    Session *m_session = nullptr;
     bool m_deviceAutoChosen = false; // --device: chosen once per start of listening
 };
 

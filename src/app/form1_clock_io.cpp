@@ -44,10 +44,10 @@ void Form1::cmdReclock_Click()
     runLogged(kReclockLabel, [&] {
         switch (selectedLink()) {
         case Link::Serial:
-            pushAll(m_dispatcher->stack(), {18});
+            pushAll(dispatcher().stack(), {18});
             break;
         case Link::Network: // week day, then the clock
-            pushAll(m_dispatcher->stack(), {12, 63});
+            pushAll(dispatcher().stack(), {12, 63});
             break;
         case Link::None:
             break;
@@ -60,10 +60,10 @@ void Form1::cmdWrclock_Click()
     runLogged(kWrclockLabel, [&] {
         switch (selectedLink()) {
         case Link::Serial: // write, then read back
-            pushAll(m_dispatcher->stack(), {18, 19});
+            pushAll(dispatcher().stack(), {18, 19});
             break;
         case Link::Network: // week day and clock written, then both read back
-            pushAll(m_dispatcher->stack(), {12, 63, 17, 64});
+            pushAll(dispatcher().stack(), {12, 63, 17, 64});
             break;
         case Link::None:
             break;
@@ -136,9 +136,9 @@ void Form1::DistributeDIDO()
         std::exception_ptr failure;
         try {
             if (selectedLink() == Link::Serial)
-                decodeSerialDido(serialReply, device, pointStates, reading);
+                decodeSerialDido(m_session->serialReply, device, pointStates, reading);
             else
-                decodeNetworkDido(networkReply, device, pointStates, reading);
+                decodeNetworkDido(m_session->networkReply, device, pointStates, reading);
         } catch (const std::exception &) {
             failure = std::current_exception();
         }
@@ -178,10 +178,10 @@ void Form1::bt_DIQ_Click(int index)
         // The read goes in first so that it runs after the write.
         switch (selectedLink()) {
         case Link::Serial:
-            pushAll(m_dispatcher->stack(), {kSerialIdleCommand, 14});
+            pushAll(dispatcher().stack(), {kSerialIdleCommand, 14});
             break;
         case Link::Network:
-            pushAll(m_dispatcher->stack(), {kNetworkIdleCommand, 14});
+            pushAll(dispatcher().stack(), {kNetworkIdleCommand, 14});
             break;
         case Link::None:
             break;
@@ -215,7 +215,7 @@ void Form1::DistributePDTagandDeviceID()
         TagReading tags;
         std::exception_ptr failure;
         try {
-            decodeNetworkTagReply(networkReply, tags);
+            decodeNetworkTagReply(m_session->networkReply, tags);
         } catch (const std::exception &) {
             failure = std::current_exception();
         }

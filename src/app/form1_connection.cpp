@@ -114,8 +114,8 @@ void Form1::startSerialLink()
         systemInfo->txtDevID->clear();
         systemInfo->txtPD_Tag->clear();
 
-        timMscon->setInterval(kReceiveTimeout);
-        Timer1->setInterval(kDispatcherInterval);
+        timMscon->setInterval(kReceiveTimeoutMs);
+        Timer1->setInterval(kDispatchIntervalMs);
 
         systemInfo->cmdGetSys->setEnabled(true);
         for (int p = 0; p < 2; ++p)
@@ -145,7 +145,7 @@ void Form1::startSerialLink()
 
         // Zigbee, system parameters, tags, clock, gateway, MAC, Profibus; then
         // the idle DI/DO read for as long as communication lasts.
-        m_dispatcher->stack().loadSerialStart();
+        dispatcher().stack().loadSerialStart();
         Timer1->start();
 
         ForCustomer();
@@ -176,7 +176,7 @@ void Form1::serialPortFailed(const SerialPortFailure &failure)
     // The port went away during a connection (a USB adapter unplugged): no
     // more requests go out, the user is told why, and the window is left
     // ready for "停止" or a new start. The panel keeps what it shows.
-    m_dispatcher->stop();
+    dispatcher().stop();
     cmdPause->setEnabled(false);
     cmdPause->setText(kPauseCaption);
     optComm[0]->setEnabled(true);
@@ -216,7 +216,7 @@ void Form1::AnalysisParam(const QString &record)
 
 void Form1::cmdPause_Click()
 {
-    cmdPause->setText(m_dispatcher->togglePause(cmdPause->text()));
+    cmdPause->setText(dispatcher().togglePause(cmdPause->text()));
 }
 
 void Form1::cmdStop_Click()
@@ -252,7 +252,7 @@ void Form1::cmdStop_Click()
              maintenance->cmdStopCheck, maintenance->btRProfibus, maintenance->ckProfibus})
         w->setEnabled(false);
 
-    m_dispatcher->stop();
+    dispatcher().stop();
 
     optComm[0]->setEnabled(true);
     optComm[1]->setEnabled(true);
@@ -282,11 +282,7 @@ void Form1::cmdStop_Click()
     systemInfo->datePicker->setEnabled(false);
     systemInfo->timePicker->setEnabled(false);
 
-    Text4->setText(QStringLiteral("0"));
-    Text3->setText(QStringLiteral("0"));
-    serialReplyCounter = 0;
-    networkReplyCounter = 0;
-    receiveTimeoutCounter = 0;
+    m_session->resetCounters();
 
     for (QWidget *w : std::initializer_list<QWidget *>{
              systemInfo->cmdGetSys, systemInfo->cmdSetPara, imageFiles->cmdSave, cmdPause,
@@ -316,53 +312,9 @@ void Form1::cmdStop_Click()
     ForCustomer();
 }
 
-// ---- Dispatcher and time-outs ------------------------------------------------
-
-void Form1::Timer1_Timer()
-{
-    m_dispatcher->step();
-}
-
-void Form1::Timer2_Timer()
-{
-    m_dispatcher->commandTimedOut();
-}
-
-void Form1::timMscon_Timer()
-{
-    timMscon->stop();
-    receiveTimeoutCounter = nextCount(receiveTimeoutCounter);
-    Text3->setText(numberText(receiveTimeoutCounter));
-    if (optComm[0]->isChecked()) Comm1->clearInput();
-}
-
-void Form1::Sleep_Timer_Timer()
-{
-    m_dispatcher->restartAfterDelay();
-}
-
 // ---- Progress --------------------------------------------------------------
 
-void Form1::StartProgress(int steps, bool withTimer)
-{
-    progress.start(steps);
-    showProgress();
-    if (withTimer) ProgressTimer->start();
-}
-
-void Form1::StepProgress()
-{
-    progress.step();
-    showProgress();
-}
-
-void Form1::ProgressTimer_Timer()
-{
-    if (progress.timerTick()) ProgressTimer->stop();
-    showProgress();
-}
-
-void Form1::showProgress()
+void Form1::showProgress(const ProgressState &progress)
 {
     ProgressBar->setRange(0, progress.maximum);
     ProgressBar->setValue(progress.value);

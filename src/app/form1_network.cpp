@@ -36,14 +36,11 @@ void Form1::buildNetworkLink()
 {
     wsckDeviceQuery = new DiscoveryListener(this);
     wsckDeviceQuery->setObjectName(QStringLiteral("wsckDeviceQuery"));
-    wsckR_W = new UdpService(this);
-    wsckR_W->setObjectName(QStringLiteral("wsckR_W"));
 
     connect(wsckDeviceQuery, &DiscoveryListener::announcementReceived, this,
             [this](const Announcement &announcement) {
                 runLogged(kAnnouncementLabel, [&] { takeAnnouncement(announcement); });
             });
-    connect(wsckR_W, &UdpService::datagramArrived, this, &Form1::wsckR_W_DataArrival);
     connect(timCheckDevice, &QTimer::timeout, this, &Form1::timCheckDevice_Timer);
     // A choice made in the list, the same entry again included.
     connect(cmbDevice, &QComboBox::activated, this, [this] { cmbDevice_Click(); });
@@ -55,8 +52,8 @@ void Form1::startNetworkLink()
 {
     lockLinkChoice();
 
-    timMscon->setInterval(kReceiveTimeout);
-    Timer1->setInterval(kDispatcherInterval);
+    timMscon->setInterval(kReceiveTimeoutMs);
+    Timer1->setInterval(kDispatchIntervalMs);
     Timer1->stop();
 
     setBold(Text2, false);
@@ -177,20 +174,17 @@ void Form1::cmbDevice_Click()
         if (const auto failure = wsckR_W->aim(itemText, entry.servicePort))
             throw ProcedureError(WinsockErrorText(failure->number, failure->description));
 
-        tagCaptureFlag = 0;
+        m_session->tagCaptureFlag = 0;
         // Zigbee, tags, system parameters, week day, clock, DI/DO, gateway,
         // MAC; then the idle DI/DO read every 300 ms.
-        m_dispatcher->stack().loadNetworkStart();
+        dispatcher().stack().loadNetworkStart();
         Timer1->start();
     });
 }
 
 void Form1::resetPanelForDeviceChoice()
 {
-    Text4->setText(QStringLiteral("0"));
-    Text3->setText(QStringLiteral("0"));
-    networkReplyCounter = 0;
-    receiveTimeoutCounter = 0;
+    m_session->resetCounters();
     clockIo->cmdReclock->setEnabled(true);
     Timer1->stop();
     timMscon->stop();
@@ -291,10 +285,7 @@ void Form1::stopReadingLostDevice()
 {
     Timer1->stop();
     timMscon->stop();
-    Text4->setText(QStringLiteral("0"));
-    Text3->setText(QStringLiteral("0"));
-    networkReplyCounter = 0;
-    receiveTimeoutCounter = 0;
+    m_session->resetCounters();
     clearDeviceBoxes();
 }
 

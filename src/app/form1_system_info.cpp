@@ -230,7 +230,7 @@ void Form1::ShowSysInfo()
 void Form1::cmdGetSys_Click()
 {
     runLogged(kGetSysLabel, [&] {
-        CommandStack &stack = m_dispatcher->stack();
+        CommandStack &stack = dispatcher().stack();
         switch (selectedLink()) {
         case Link::Serial:
             for (qint16 code : {1, 75, 15})
@@ -239,7 +239,7 @@ void Form1::cmdGetSys_Click()
         case Link::Network:
             for (qint16 code : {1, 75, 101})
                 stack.push(code);
-            tagCaptureFlag = 0;
+            m_session->tagCaptureFlag = 0;
             break;
         case Link::None:
             break;
@@ -346,7 +346,7 @@ void Form1::cmdSetPara_Click()
         }
 
         sysParam = record;
-        CommandStack &stack = m_dispatcher->stack();
+        CommandStack &stack = dispatcher().stack();
         switch (selectedLink()) {
         case Link::Serial: {
             const qint16 codes[] = {1, 4, 17};
@@ -356,7 +356,7 @@ void Form1::cmdSetPara_Click()
         case Link::Network: {
             const qint16 codes[] = {1, 101, 4, 102, 101};
             stack.load(kNetworkIdleCommand, codes);
-            tagCaptureFlag = 1;
+            m_session->tagCaptureFlag = 1;
             break;
         }
         case Link::None:
@@ -507,10 +507,10 @@ void Form1::bt_MAC_Click()
 
         switch (selectedLink()) {
         case Link::Serial:
-            m_dispatcher->stack().push(36);
+            dispatcher().stack().push(36);
             break;
         case Link::Network:
-            m_dispatcher->stack().push(26);
+            dispatcher().stack().push(26);
             break;
         case Link::None:
             break;
@@ -538,34 +538,24 @@ BuildOutcome Form1::buildMacWrite(BuildContext &context)
 
 // ---- Small replies: MAC, gateway, RAM test -----------------------------------
 
-void Form1::DistributeMAC()
+void Form1::DistributeMAC(const Reply &reply)
 {
-    const bool serial = selectedLink() == Link::Serial;
-    const QByteArray &reply = serial ? serialReply : networkReply;
-    const qsizetype at = serial ? 3 : 12;
     for (std::size_t i = 0; i < networkIdentity->txt_MAC.size(); ++i)
         networkIdentity->txt_MAC[i]->setText(
-            QStringLiteral("%1")
-                .arg(byteAt(reply, at + qsizetype(i)), 2, 16, QLatin1Char('0'))
-                .toUpper());
+            QStringLiteral("%1").arg(reply.data(qsizetype(i)), 2, 16, QLatin1Char('0')).toUpper());
 }
 
-void Form1::DistributeGateway()
+void Form1::DistributeGateway(const Reply &reply)
 {
-    const bool serial = selectedLink() == Link::Serial;
-    const QByteArray &reply = serial ? serialReply : networkReply;
-    const qsizetype at = serial ? 3 : 12;
     for (std::size_t i = 0; i < 4; ++i)
-        networkIdentity->txtGate[i]->setText(QString::number(byteAt(reply, at + qsizetype(i))));
+        networkIdentity->txtGate[i]->setText(QString::number(reply.data(qsizetype(i))));
     for (std::size_t i = 0; i < 4; ++i)
-        networkIdentity->txtSubNet[i]->setText(
-            QString::number(byteAt(reply, at + 4 + qsizetype(i))));
+        networkIdentity->txtSubNet[i]->setText(QString::number(reply.data(4 + qsizetype(i))));
 }
 
-void Form1::DistributeRAMTest()
+void Form1::DistributeRAMTest(const Reply &reply)
 {
-    const bool serial = selectedLink() == Link::Serial;
-    const quint8 result = byteAt(serial ? serialReply : networkReply, serial ? 3 : 12);
+    const quint8 result = reply.data(0);
     for (std::size_t i = 0; i < maintenance->ram_sap.size(); ++i)
         maintenance->ram_sap[i]->setColor((result >> i) & 1 ? QColor(255, 0, 0)
                                                             : QColor(0, 255, 0));

@@ -80,7 +80,7 @@ QByteArray buildSerialFrame(quint8 functionNumber, QByteArrayView payload)
 
 int serialReceiveTimeoutMs(int functionNumber, int currentMs)
 {
-    return isLongCommand(functionNumber) ? kLongSerialReceiveTimeoutMs : currentMs;
+    return isLongCommand(functionNumber) ? kReceiveTimeoutMs : currentMs;
 }
 
 SerialReplyCheck verifySerialReply(const QByteArray &reply)

@@ -31,8 +31,9 @@ void completeSerialFrame(QByteArray &frame);
 QByteArray buildSerialFrame(quint8 functionNumber, QByteArrayView payload = {});
 
 // The serial receive time-out after sending a request with this function
-// number: 5000 ms for 4, 10 and 11 (the long writes), otherwise unchanged.
-inline constexpr int kLongSerialReceiveTimeoutMs = 5000;
+// number: kReceiveTimeoutMs for 4, 10 and 11 (the long writes), otherwise
+// unchanged.
+inline constexpr int kReceiveTimeoutMs = 5000; // timMscon while communicating
 int serialReceiveTimeoutMs(int functionNumber, int currentMs);
 
 // ---- Serial reply ---------------------------------------------------------

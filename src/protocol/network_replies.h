@@ -84,8 +84,6 @@ inline const QString kUpgradeSucceededMessage = QStringLiteral("升级成功！"
 // its loader; timCheckDevice once the last block is in.
 inline constexpr int kUpgradeRestartDelayMs = 3000;
 inline constexpr int kCheckDeviceAfterUpgradeMs = 7000;
-// timMscon after the RAM test reply.
-inline constexpr int kReceiveTimeoutAfterRamTestMs = 5000;
 
 // ---- The whole-area dump ----------------------------------------------------
 

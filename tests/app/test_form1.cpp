@@ -102,6 +102,7 @@ private slots:
     void fieldLabels();
     void frames_data();
     void frames();
+    void everyReplyKindHasAHandler();
 };
 
 void TestForm1::caption()
@@ -716,6 +717,20 @@ void TestForm1::frames()
     const QWidget *field = control(w, name);
     QVERIFY(field);
     QCOMPARE(frameOf(field), frame);
+}
+
+// A reply kind that a table row names but nothing handles would be dropped
+// without a word.
+void TestForm1::everyReplyKindHasAHandler()
+{
+    Form1 w{ProgramOptions{}};
+    const Session &session = w.session();
+    for (const SerialReplyRow &row : serialReplies())
+        QVERIFY2(session.handles(row.action), qPrintable(QString::number(row.functionNumber)));
+    for (const auto table : {networkReadReplies(), networkWriteReplies()})
+        for (const NetworkReplyRow &row : table)
+            QVERIFY2(session.handles(row.action),
+                     qPrintable(QStringLiteral("%1/%2").arg(row.blockAddress).arg(row.value)));
 }
 
 QTEST_MAIN(TestForm1)

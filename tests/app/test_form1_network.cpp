@@ -112,7 +112,7 @@ struct Rig
     {
         w = std::make_unique<Form1>(options);
         for (QTimer *timer : w->findChildren<QTimer *>())
-            QObject::disconnect(timer, &QTimer::timeout, w.get(), nullptr);
+            QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
         w->showMessageBox = [this](const MessageBoxRequest &request) { boxes.append(request); };
         w->presenceClock = [this] { return now; };
         w->discoveryPort = 0;
@@ -430,9 +430,9 @@ void TestForm1Network::deviceChoice()
     w.cmdPause->setText(QStringLiteral("继续"));
     w.Timer1->start();
     w.timMscon->start();
-    w.networkReplyCounter = 7;
-    w.receiveTimeoutCounter = 3;
-    w.tagCaptureFlag = 1;
+    w.session().networkReplyCounter = 7;
+    w.session().receiveTimeoutCounter = 3;
+    w.session().tagCaptureFlag = 1;
 
     w.cmbDevice->setCurrentIndex(1);
     w.cmbDevice_Click();
@@ -440,8 +440,8 @@ void TestForm1Network::deviceChoice()
     QCOMPARE(w.Text2->text(), QStringLiteral("正在读取信息"));
     QCOMPARE(w.Text4->text(), QStringLiteral("0"));
     QCOMPARE(w.Text3->text(), QStringLiteral("0"));
-    QCOMPARE(w.networkReplyCounter, 0);
-    QCOMPARE(w.receiveTimeoutCounter, 0);
+    QCOMPARE(w.session().networkReplyCounter, 0);
+    QCOMPARE(w.session().receiveTimeoutCounter, 0);
     const QStringList address{"127", "0", "0", "2"};
     for (int i = 0; i < 4; ++i)
         QCOMPARE(control<QLineEdit>(w, QStringLiteral("txtIp_%1").arg(i))->text(), address[i]);
@@ -482,7 +482,7 @@ void TestForm1Network::deviceChoice()
     QCOMPARE(w.wsckR_W->remoteAddress(), QHostAddress(QStringLiteral("127.0.0.2")));
     QCOMPARE(w.wsckR_W->remotePort(), device.port());
     QCOMPARE(w.wsckR_W->localPort(), device.port());
-    QCOMPARE(w.tagCaptureFlag, qint16(0));
+    QCOMPARE(w.session().tagCaptureFlag, qint16(0));
     QVERIFY(!w.timMscon->isActive());
     QVERIFY(w.Timer1->isActive());
     const CommandStack &stack = w.dispatcher().stack();
@@ -569,7 +569,7 @@ void TestForm1Network::firstReadsInOrder()
 
     int replies = 0;
     for (const Step &step : steps) {
-        w.Timer1_Timer();
+        w.session().Timer1_Timer();
         const QByteArray sent = device.next();
         QVERIFY2(sent == hex(step.request), step.request);
         QVERIFY(device.quiet(20));
@@ -586,7 +586,7 @@ void TestForm1Network::firstReadsInOrder()
 
         device.answer(sent);
         ++replies;
-        QTRY_COMPARE(w.networkReplyCounter, replies);
+        QTRY_COMPARE(w.session().networkReplyCounter, replies);
         QCOMPARE(w.Text4->text(), QString::number(replies));
         QCOMPARE(w.Text2->text(), QString::fromUtf8(step.answered));
         QVERIFY(!w.timMscon->isActive());
@@ -645,16 +645,16 @@ void TestForm1Network::acceptance()
     Form1 &w = *rig.w;
     rig.outstanding(15000, 0);
 
-    w.wsckR_W_DataArrival(datagram);
+    w.session().wsckR_W_DataArrival(datagram);
 
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(rig.resumed(), resumed);
     QCOMPARE(rig.stillWaiting(), !resumed);
     // Every datagram is counted and stops the receive time-out.
-    QCOMPARE(w.networkReplyCounter, 1);
+    QCOMPARE(w.session().networkReplyCounter, 1);
     QCOMPARE(w.Text4->text(), QStringLiteral("1"));
     QVERIFY(!w.timMscon->isActive());
-    QCOMPARE(w.networkReply, datagram);
+    QCOMPARE(w.session().networkReply, datagram);
     QVERIFY(errorLog().isEmpty());
 }
 
@@ -718,7 +718,7 @@ void TestForm1Network::readRows()
     control<QLineEdit>(w, "txtDevID")->setText(QStringLiteral("0200000000000000"));
     rig.outstanding(address, type, itemCount);
 
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
 
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(rig.resumed(), resumed);
@@ -802,7 +802,7 @@ void TestForm1Network::writeRows()
     rig.outstanding(address, type, 5);
 
     // A write reply carries no data: 12 bytes are a whole reply.
-    w.wsckR_W_DataArrival(reply(0x4D, kWriteSequence));
+    w.session().wsckR_W_DataArrival(reply(0x4D, kWriteSequence));
 
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(rig.resumed(), resumed);
@@ -858,7 +858,7 @@ void TestForm1Network::systemParameters()
     at(112, 0x01);
     at(113, 0x80);
 
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
 
     QCOMPARE(w.Text2->text(), QStringLiteral("读系统参数成功"));
     QVERIFY(rig.stillWaiting());
@@ -904,7 +904,7 @@ void TestForm1Network::systemParametersCutShort()
     data[77 - 12] = 0x21;
     data[99 - 12] = 9;
 
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
 
     QCOMPARE(control<QLabel>(w, "lb_BookNo")->text(), QStringLiteral("2.1"));
     QCOMPARE(control<QLineEdit>(w, "txtDeviceType")->text(), QStringLiteral("KVRQ101"));
@@ -941,18 +941,18 @@ void TestForm1Network::tagCapture()
     Rig rig;
     Form1 &w = *rig.w;
     rig.outstanding(10010, 2);
-    w.tagCaptureFlag = qint16(flag);
+    w.session().tagCaptureFlag = qint16(flag);
     const QByteArray before = hex("0102");
     w.dispatcher().sendState().writePayload = before;
     QByteArray data;
     for (int i = 0; i < dataLength; ++i)
         data.append(char(0x30 + i % 10));
 
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
 
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(w.dispatcher().sendState().writePayload, captured ? data.left(82) : before);
-    QCOMPARE(w.tagCaptureFlag, qint16(captured ? 0 : flag));
+    QCOMPARE(w.session().tagCaptureFlag, qint16(captured ? 0 : flag));
     QCOMPARE(errorLog().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")), logged);
     QVERIFY(rig.stillWaiting());
 }
@@ -1008,7 +1008,7 @@ void TestForm1Network::clockAndWeekDay()
     control<QTimeEdit>(w, "clkTime")->setTime(QTime(4, 5, 6));
     control<QComboBox>(w, "Combo_WeekDay")->setCurrentIndex(1);
 
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, data));
 
     QCOMPARE(control<QDateEdit>(w, "clkDate")->date(), date);
     QCOMPARE(control<QTimeEdit>(w, "clkTime")->time(), time);
@@ -1043,7 +1043,7 @@ void TestForm1Network::zigbeeBlock()
                                  "1027") +
                              QByteArray(30, '\0');
 
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, block));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, block));
 
     QCOMPARE(w.Text2->text(), QStringLiteral("读取zigbee参数成功"));
     QVERIFY(rig.resumed());
@@ -1064,7 +1064,7 @@ void TestForm1Network::zigbeeBlock()
 
     // A block cut short leaves the record and is logged; the time-out ends the wait.
     rig.outstanding(14000, 1);
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, hex("0909")));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, hex("0909")));
     QCOMPARE(w.zigbeeRecord.deviceLogic, quint8(2));
     QVERIFY(errorLog().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")));
     // Timer1 was restarted before the block was split.
@@ -1081,7 +1081,7 @@ void TestForm1Network::upgradeStartAcknowledged()
     w.timCheckDevice->start();
     w.Timer1->start();
 
-    w.wsckR_W_DataArrival(reply(0x4D, kWriteSequence));
+    w.session().wsckR_W_DataArrival(reply(0x4D, kWriteSequence));
 
     QCOMPARE(w.Text2->text(), QStringLiteral("开始升级"));
     QCOMPARE(w.dispatcher().sendState().itemCount, 0);
@@ -1106,14 +1106,14 @@ void TestForm1Network::upgradeBlockAcknowledged()
     Rig rig;
     Form1 &w = *rig.w;
     rig.outstanding(10003, 2, 9);
-    w.StartProgress(3, false);
-    w.StepProgress();
-    if (last) w.StepProgress();
+    w.session().StartProgress(3, false);
+    w.session().StepProgress();
+    if (last) w.session().StepProgress();
     w.dispatcher().setUpgradeFlag(1);
     w.Timer1->setInterval(10);
     control(w, "bt_Updata")->setEnabled(false);
 
-    w.wsckR_W_DataArrival(reply(0x4D, kWriteSequence));
+    w.session().wsckR_W_DataArrival(reply(0x4D, kWriteSequence));
 
     QCOMPARE(w.Text2->text(), QStringLiteral("发送升级数据成功"));
     QCOMPARE(w.dispatcher().sendState().itemCount, 0);
@@ -1122,7 +1122,7 @@ void TestForm1Network::upgradeBlockAcknowledged()
     if (last) {
         QVERIFY(w.ProgressBar->isHidden());
         QVERIFY(w.lb_ProgProc->isHidden());
-        QCOMPARE(w.progress.value, 0);
+        QCOMPARE(w.session().progress.value, 0);
         QVERIFY(control(w, "bt_Updata")->isEnabled());
         QCOMPARE(w.Timer1->interval(), 300);
         QVERIFY(w.timCheckDevice->isActive());
@@ -1131,7 +1131,7 @@ void TestForm1Network::upgradeBlockAcknowledged()
         QCOMPARE(rig.boxes[0].text, QStringLiteral("升级成功！"));
     } else {
         QVERIFY(!w.ProgressBar->isHidden());
-        QCOMPARE(w.progress.value, 2);
+        QCOMPARE(w.session().progress.value, 2);
         QVERIFY(!control(w, "bt_Updata")->isEnabled());
         QCOMPARE(w.Timer1->interval(), 10);
         QVERIFY(!w.timCheckDevice->isActive());
@@ -1178,7 +1178,7 @@ void TestForm1Network::dumpAppends()
     const QByteArray area = hex("0400aabbccdd");
 
     rig.outstanding(10003, 0);
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, area));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, area));
     QCOMPARE(w.Text2->text(), QStringLiteral("正在将数据写入文件，请等待……"));
     // Nothing else: no completion text and the wait goes on.
     QVERIFY(rig.stillWaiting());
@@ -1189,7 +1189,7 @@ void TestForm1Network::dumpAppends()
     file.close();
 
     rig.outstanding(10003, 0);
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence, area));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, area));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), hex("aabbccddaabbccdd"));
     QVERIFY(!QFile::exists(QStringLiteral("../02-00_9.DAT")));
@@ -1223,7 +1223,7 @@ void TestForm1Network::presence()
     w.cmbDevice->setCurrentIndex(chosen ? 1 : 2);
     w.Timer1->start();
     w.timMscon->start();
-    w.networkReplyCounter = 12;
+    w.session().networkReplyCounter = 12;
     w.Text4->setText(QStringLiteral("12"));
     control<QLineEdit>(w, "txtSeries")->setText(QStringLiteral("77"));
     control(w, "cmdGetSys")->setEnabled(true);
@@ -1256,7 +1256,7 @@ void TestForm1Network::presence()
         QVERIFY(!w.Timer1->isActive());
         QVERIFY(!w.timMscon->isActive());
         QCOMPARE(w.Text4->text(), QStringLiteral("0"));
-        QCOMPARE(w.networkReplyCounter, 0);
+        QCOMPARE(w.session().networkReplyCounter, 0);
         QVERIFY(control<QLineEdit>(w, "txtSeries")->text().isEmpty());
         QVERIFY(!control(w, "cmdGetSys")->isEnabled());
         for (const char *point : {"bt_DIQ_3", "bt_DIQ_59"}) {
@@ -1338,9 +1338,9 @@ void TestForm1Network::stopClosesTheLink()
     rig.hear(announcement({127, 0, 0, 2}, device.port()));
     w.cmbDevice->setCurrentIndex(1);
     w.cmbDevice_Click();
-    w.Timer1_Timer();
+    w.session().Timer1_Timer();
     QVERIFY(!device.next().isEmpty());
-    w.networkReplyCounter = 4;
+    w.session().networkReplyCounter = 4;
 
     w.cmdStop_Click();
 
@@ -1354,7 +1354,7 @@ void TestForm1Network::stopClosesTheLink()
     for (QTimer *timer : {w.Timer1, w.Timer2, w.timMscon, w.timCheckDevice})
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
     QCOMPARE(w.dispatcher().stack().top(), 0);
-    QCOMPARE(w.networkReplyCounter, 0);
+    QCOMPARE(w.session().networkReplyCounter, 0);
     QCOMPARE(w.Text4->text(), QStringLiteral("0"));
     QVERIFY(w.StartRun->isEnabled());
 
@@ -1403,14 +1403,14 @@ void TestForm1Network::anyDatagramIsSurvived()
                 d[6] = char(sequence & 0xFF);
                 d[7] = char(sequence >> 8);
             }
-            w.wsckR_W_DataArrival(d);
+            w.session().wsckR_W_DataArrival(d);
             ++datagrams;
         }
     }
     QCOMPARE(datagrams, int(requests.size()) * 601);
     // Still answering afterwards.
     rig.outstanding(15000, 0);
-    w.wsckR_W_DataArrival(reply(0x4C, kReadSequence));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence));
     QCOMPARE(w.Text2->text(), QStringLiteral("读取冗余信息成功"));
 }
 

@@ -79,7 +79,7 @@ struct Rig
     // One dispatcher tick and the request it wrote.
     QByteArray step(qsizetype length, int waitMs = 3000)
     {
-        w->Timer1_Timer();
+        w->session().Timer1_Timer();
         return dev.receive(length, waitMs);
     }
     // A reply on the line, taken by the receive event once it is all in.
@@ -87,7 +87,7 @@ struct Rig
     {
         QVERIFY(dev.send(reply));
         QTRY_COMPARE(w->Comm1->inBufferCount(), qint64(reply.size()));
-        w->Comm1_OnComm();
+        w->session().Comm1_OnComm();
     }
     void answer(const QByteArray &request) { deliver(controller.answerSerial(request)); }
 };
@@ -406,12 +406,12 @@ void TestForm1Serial::silentControllerTimesOut()
     QCOMPARE(w.Timer2->interval(), 1000);
     QVERIFY(w.timMscon->isActive());
 
-    w.timMscon_Timer();
+    w.session().timMscon_Timer();
     QVERIFY(!w.timMscon->isActive());
     QCOMPARE(w.Text3->text(), QStringLiteral(" 1"));
     QCOMPARE(w.Text4->text(), QStringLiteral("0"));
 
-    w.Timer2_Timer();
+    w.session().Timer2_Timer();
     QCOMPARE(w.Text2->text(), QStringLiteral("通讯超时"));
     QVERIFY(!w.Timer2->isActive());
     QVERIFY(w.Timer1->isActive());
@@ -419,9 +419,9 @@ void TestForm1Serial::silentControllerTimesOut()
     // The command that timed out is not sent again: the next one goes.
     QCOMPARE(rig.step(7), hex("5555017e80aaaa"));
     QCOMPARE(w.Timer2->interval(), 5000);
-    w.timMscon_Timer();
+    w.session().timMscon_Timer();
     QCOMPARE(w.Text3->text(), QStringLiteral(" 2"));
-    w.Timer2_Timer();
+    w.session().Timer2_Timer();
     QCOMPARE(w.Text2->text(), QStringLiteral("通讯超时"));
 }
 
@@ -467,10 +467,10 @@ void TestForm1Serial::incompleteRepliesEndByTimeOut()
     QVERIFY(!w.Timer1->isActive());
     QCOMPARE(w.zigbeeRecord, ZigbeeRecord{});
 
-    w.timMscon_Timer();
+    w.session().timMscon_Timer();
     QCOMPARE(w.Text3->text(), QStringLiteral(" 1"));
     QCOMPARE(w.Comm1->inBufferCount(), 0);
-    w.Timer2_Timer();
+    w.session().Timer2_Timer();
     QCOMPARE(w.Text2->text(), QStringLiteral("通讯超时"));
     QVERIFY(w.Timer1->isActive());
 }
@@ -487,7 +487,7 @@ void TestForm1Serial::checksumFailureIsShownAndDropped()
     QVERIFY(w.Timer2->isActive());
     QVERIFY(!w.Timer1->isActive());
     QCOMPARE(w.zigbeeRecord, ZigbeeRecord{});
-    w.Timer2_Timer();
+    w.session().Timer2_Timer();
     QCOMPARE(w.Text2->text(), QStringLiteral("通讯超时"));
 }
 
@@ -579,7 +579,7 @@ void TestForm1Serial::replyStatus()
     w->Text2->setText(QStringLiteral("previous"));
     waitingForReply(*w);
 
-    w->Comm1_Input(frame(quint8(function), data));
+    w->session().receiveSerial(frame(quint8(function), data));
 
     QCOMPARE(w->Text2->text(), status);
     QCOMPARE(w->Text4->text(), QStringLiteral("1"));
@@ -617,7 +617,7 @@ void TestForm1Serial::failingDecodeEndsHandler()
     waitingForReply(*w);
     const QDate date = control<QDateEdit>(*w, "clkDate")->date();
 
-    w->Comm1_Input(frame(quint8(function), QByteArray(dataLength, '\x07')));
+    w->session().receiveSerial(frame(quint8(function), QByteArray(dataLength, '\x07')));
 
     QCOMPARE(w->Text2->text(), status);
     QCOMPARE(w->Timer1->isActive(), resumed);
@@ -685,7 +685,7 @@ void TestForm1Serial::systemInformation()
     const QByteArray reply = frame(1, data);
     QCOMPARE(reply.size(), 111);
 
-    w->Comm1_Input(reply);
+    w->session().receiveSerial(reply);
 
     QCOMPARE(w->Text2->text(), QStringLiteral("取系统信息"));
     QCOMPARE(control<QLabel>(*w, "lb_BookNo")->text(), bootText);
@@ -746,7 +746,7 @@ void TestForm1Serial::tags()
     QList<MessageBoxRequest> boxes;
     auto w = steppedWindow(ProgramOptions{}, &boxes);
 
-    w->Comm1_Input(frame(21, deviceId + pdTag));
+    w->session().receiveSerial(frame(21, deviceId + pdTag));
     QCOMPARE(w->Text2->text(), QStringLiteral("读PDTag、DeviceID成功"));
     QCOMPARE(control<QLineEdit>(*w, "txthardwarenum")->text(), hardwareNumber);
     QCOMPARE(control<QLineEdit>(*w, "txtPD_Tag")->text(), shownTag);
@@ -754,7 +754,7 @@ void TestForm1Serial::tags()
     // The write's echo shows the PD tag alone.
     control<QLineEdit>(*w, "txtPD_Tag")->clear();
     control<QLineEdit>(*w, "txthardwarenum")->clear();
-    w->Comm1_Input(frame(22, deviceId + pdTag));
+    w->session().receiveSerial(frame(22, deviceId + pdTag));
     QCOMPARE(control<QLineEdit>(*w, "txtPD_Tag")->text(), shownTag);
     QCOMPARE(control<QLineEdit>(*w, "txthardwarenum")->text(), QString());
 }
@@ -788,7 +788,7 @@ void TestForm1Serial::clock()
     auto w = steppedWindow(ProgramOptions{}, &boxes);
     control<QComboBox>(*w, "Combo_WeekDay")->setCurrentIndex(3);
 
-    w->Comm1_Input(frame(quint8(function), data.left(8)));
+    w->session().receiveSerial(frame(quint8(function), data.left(8)));
 
     QCOMPARE(control<QDateEdit>(*w, "clkDate")->date(), date);
     QCOMPARE(control<QTimeEdit>(*w, "clkTime")->time(), time);
@@ -830,7 +830,7 @@ void TestForm1Serial::profibusAndCan()
     auto *box = control<QCheckBox>(*w, "ckProfibus");
     box->setChecked(!profibus);
 
-    w->Comm1_Input(frame(quint8(function), data));
+    w->session().receiveSerial(frame(quint8(function), data));
 
     if (function == 79) {
         QCOMPARE(box->isChecked(), profibus);
@@ -849,36 +849,36 @@ void TestForm1Serial::replyActions()
     // Parameters written: both intervals back to 300 ms.
     w->Timer1->setInterval(10);
     w->Timer2->setInterval(5000);
-    w->Comm1_Input(frame(4, QByteArray(84, '\0')));
+    w->session().receiveSerial(frame(4, QByteArray(84, '\0')));
     QCOMPARE(w->Timer1->interval(), 300);
     QCOMPARE(w->Timer2->interval(), 300);
 
     // Sensor types refresh that one field of the record.
     w->sysParam.SerialNumber = 77;
-    w->Comm1_Input(frame(5, hex("01020304050607")));
+    w->session().receiveSerial(frame(5, hex("01020304050607")));
     QCOMPARE(w->sysParam.SensorTypes, (std::array<quint8, 7>{1, 2, 3, 4, 5, 6, 7}));
     QCOMPARE(w->sysParam.SerialNumber, 77);
 
     // Long writes: receive time-out 5000 ms.
     w->timMscon->setInterval(8000);
-    w->Comm1_Input(frame(10, {}));
+    w->session().receiveSerial(frame(10, {}));
     QCOMPARE(w->timMscon->interval(), 5000);
 
     // RAM test: the receive time-out runs again at 5000 ms.
     w->timMscon->setInterval(8000);
-    w->Comm1_Input(frame(40, hex("00")));
+    w->session().receiveSerial(frame(40, hex("00")));
     QVERIFY(w->timMscon->isActive());
     QCOMPARE(w->timMscon->interval(), 5000);
 
     // Light board, upgrade start and size, save and restore: item count 0.
     for (int function : {44, 45, 46, 55, 56}) {
         w->dispatcher().sendState().itemCount = 5;
-        w->Comm1_Input(frame(quint8(function), QByteArray(function == 46 ? 2 : 1, '\0')));
+        w->session().receiveSerial(frame(quint8(function), QByteArray(function == 46 ? 2 : 1, '\0')));
         QCOMPARE(w->dispatcher().sendState().itemCount, 0);
     }
 
     // The Zigbee block goes into the Zigbee record (its layout: test_serial_replies).
-    w->Comm1_Input(frame(57, QByteArray::fromHex("0205341200080004") + QByteArray(26, '\x01')));
+    w->session().receiveSerial(frame(57, QByteArray::fromHex("0205341200080004") + QByteArray(26, '\x01')));
     QCOMPARE(w->zigbeeRecord.deviceNumber, quint16(0x1234));
     QCOMPARE(w->zigbeeRecord.channelMask, quint32(0x04000800));
 }
@@ -1087,8 +1087,8 @@ void TestForm1Serial::stopResets()
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
     QCOMPARE(w.dispatcher().stack().top(), 0);
     QVERIFY(!w.Comm1->isOpen());
-    QCOMPARE(w.serialReplyCounter, 0);
-    QCOMPARE(w.receiveTimeoutCounter, 0);
+    QCOMPARE(w.session().serialReplyCounter, 0);
+    QCOMPARE(w.session().receiveTimeoutCounter, 0);
 }
 
 void TestForm1Serial::secondStartWorks()
@@ -1097,7 +1097,7 @@ void TestForm1Serial::secondStartWorks()
     Form1 &w = *rig.w;
     w.StartRun_Click();
     rig.answer(rig.step(7));
-    w.timMscon_Timer();
+    w.session().timMscon_Timer();
     w.cmdStop_Click();
     QCOMPARE(w.Text3->text(), QStringLiteral("0"));
 
@@ -1110,7 +1110,7 @@ void TestForm1Serial::secondStartWorks()
     rig.answer(hex("5555397f52aaaa"));
     QCOMPARE(w.Text2->text(), QStringLiteral("读取zigbee参数成功"));
     QCOMPARE(w.Text4->text(), QStringLiteral("1"));
-    w.timMscon_Timer();
+    w.session().timMscon_Timer();
     QCOMPARE(w.Text3->text(), QStringLiteral(" 1"));
 }
 
@@ -1144,27 +1144,27 @@ void TestForm1Serial::upgradeTimeOut()
     Form1 &w = *rig.w;
     w.StartRun_Click();
     w.dispatcher().setUpgradeFlag(1);
-    w.StartProgress(20, false);
+    w.session().StartProgress(20, false);
     w.Timer1->setInterval(10);
-    w.UpgradePacketCount = 20;
-    w.UpgradePacketIndex = 7;
-    w.upgradePackets = {QByteArray(512, 'a'), QByteArray(512, 'b'), QByteArray(512, 'c')};
+    w.session().upgrade.count = 20;
+    w.session().upgrade.index = 7;
+    w.session().upgrade.packets = {QByteArray(512, 'a'), QByteArray(512, 'b'), QByteArray(512, 'c')};
     control(w, "bt_Updata")->setEnabled(false);
     w.Comm1->setSettings(QStringLiteral("115200,N,8,1"));
     waitingForReply(w);
 
-    w.Timer2_Timer();
+    w.session().Timer2_Timer();
 
     QCOMPARE(w.Text2->text(), QStringLiteral("系统升级超时"));
     QCOMPARE(rig.boxes.size(), 1);
     QCOMPARE(rig.boxes[0].text, QStringLiteral("通讯超时，系统升级失败！"));
     QCOMPARE(w.dispatcher().upgradeFlag(), qint16(0));
-    QCOMPARE(w.upgradePackets, (QList<QByteArray>{QByteArray(), QByteArray()}));
+    QCOMPARE(w.session().upgrade.packets, (QList<QByteArray>{QByteArray(), QByteArray()}));
     QVERIFY(w.ProgressBar->isHidden());
     QVERIFY(w.lb_ProgProc->isHidden());
     QCOMPARE(w.Timer1->interval(), 300);
-    QCOMPARE(w.UpgradePacketCount, 0);
-    QCOMPARE(w.UpgradePacketIndex, 0);
+    QCOMPARE(w.session().upgrade.count, 0);
+    QCOMPARE(w.session().upgrade.index, 0);
     QCOMPARE(w.dispatcher().stack().top(), 0);
     QVERIFY(control(w, "bt_Updata")->isEnabled());
     QCOMPARE(w.Comm1->settings(), QStringLiteral("9600,N,8,1"));
@@ -1177,14 +1177,14 @@ void TestForm1Serial::upgradeBlockWithBlocksLeft()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    w.StartProgress(10, false);
+    w.session().StartProgress(10, false);
     w.dispatcher().setUpgradeFlag(1);
     w.dispatcher().sendState().itemCount = 3;
     w.dispatcher().stack().push(55); // the next command on the stack
     const int top = w.dispatcher().stack().top();
     waitingForReply(w);
 
-    w.Comm1_Input(frame(47, {}));
+    w.session().receiveSerial(frame(47, {}));
 
     // The next command went out at once, without waiting for a tick.
     QCOMPARE(rig.dev.receive(7), hex("555537fe96aaaa"));
@@ -1202,20 +1202,20 @@ void TestForm1Serial::upgradeComplete()
     Form1 &w = *rig.w;
     w.StartRun_Click();
     QVERIFY(!w.Comm1->reopen(QStringLiteral("115200,N,8,1")));
-    w.StartProgress(3, false);
-    w.StepProgress();
-    w.StepProgress(); // full
+    w.session().StartProgress(3, false);
+    w.session().StepProgress();
+    w.session().StepProgress(); // full
     w.dispatcher().setUpgradeFlag(1);
     w.dispatcher().stack().clear();
     control(w, "bt_Updata")->setEnabled(false);
     w.Timer1->setInterval(10);
     waitingForReply(w);
 
-    w.Comm1_Input(frame(47, {}));
+    w.session().receiveSerial(frame(47, {}));
 
     QVERIFY(w.ProgressBar->isHidden());
     QVERIFY(w.lb_ProgProc->isHidden());
-    QCOMPARE(w.progress.value, 0);
+    QCOMPARE(w.session().progress.value, 0);
     QVERIFY(control(w, "bt_Updata")->isEnabled());
     QCOMPARE(w.Timer1->interval(), 300);
     QVERIFY(w.Comm1->isOpen());
@@ -1236,7 +1236,7 @@ void TestForm1Serial::restartDelay()
     w->Sleep_Timer->setInterval(3000);
     w->Sleep_Timer->start();
     w->Timer2->start();
-    w->Sleep_Timer_Timer();
+    w->session().Sleep_Timer_Timer();
     QVERIFY(!w->Sleep_Timer->isActive());
     QVERIFY(!w->Timer2->isActive());
     QVERIFY(w->Timer1->isActive());
@@ -1250,11 +1250,11 @@ void TestForm1Serial::progressSequence()
     auto w = steppedWindow(ProgramOptions{}, &boxes);
     // At start-up the hidden bar fills itself once and its timer stops.
     QVERIFY(w->ProgressTimer->isActive());
-    w->ProgressTimer_Timer();
+    w->session().ProgressTimer_Timer();
     QVERIFY(!w->ProgressTimer->isActive());
     QVERIFY(w->ProgressBar->isHidden());
 
-    w->StartProgress(9, true);
+    w->session().StartProgress(9, true);
     QVERIFY(w->ProgressTimer->isActive());
     QVERIFY(!w->ProgressBar->isHidden());
     QVERIFY(!w->lb_ProgProc->isHidden());
@@ -1265,16 +1265,16 @@ void TestForm1Serial::progressSequence()
     const QStringList labels{" 22.2%", " 33.3%", " 44.4%", " 55.6%",
                              " 66.7%", " 77.8%", " 88.9%", " 100%"};
     for (int i = 0; i < labels.size(); ++i) {
-        w->ProgressTimer_Timer();
+        w->session().ProgressTimer_Timer();
         QCOMPARE(w->lb_ProgProc->text(), labels[i]);
         QCOMPARE(w->ProgressBar->value(), i + 2);
     }
-    w->StepProgress();
+    w->session().StepProgress();
     QCOMPARE(w->lb_ProgProc->text(), QStringLiteral("100%"));
     QCOMPARE(w->ProgressBar->value(), 9);
     QVERIFY(!w->ProgressBar->isHidden());
 
-    w->ProgressTimer_Timer(); // full: hidden and stopped
+    w->session().ProgressTimer_Timer(); // full: hidden and stopped
     QVERIFY(w->ProgressBar->isHidden());
     QVERIFY(w->lb_ProgProc->isHidden());
     QVERIFY(!w->ProgressTimer->isActive());

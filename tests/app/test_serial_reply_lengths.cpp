@@ -32,8 +32,8 @@ void TestSerialReplyLengths::everyLengthOfEveryFunction()
     options.ports = {dir.filePath(QStringLiteral("ttyNONE"))}; // reopening fails, never a real port
     Form1 w(options);
     for (QTimer *timer : w.findChildren<QTimer *>())
-        QObject::disconnect(timer, &QTimer::timeout, &w, nullptr);
-    QObject::disconnect(w.Comm1, &SerialLink::received, &w, nullptr);
+        QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
+    QObject::disconnect(w.Comm1, &SerialLink::received, nullptr, nullptr);
     int boxes = 0;
     w.showMessageBox = [&boxes](const MessageBoxRequest &) { ++boxes; };
 
@@ -53,17 +53,17 @@ void TestSerialReplyLengths::everyLengthOfEveryFunction()
                 reply.truncate(length);
             }
             QCOMPARE(reply.size(), length);
-            w.Comm1_Input(reply);
+            w.session().receiveSerial(reply);
             ++events;
         }
     }
-    QCOMPARE(w.serialReplyCounter, events);
+    QCOMPARE(w.session().serialReplyCounter, events);
     QCOMPARE(w.Text4->text(), QString::number(events));
 
     // Still answering: a DI/DO reply is taken as usual.
     w.Timer1->stop();
     w.Timer2->start();
-    w.Comm1_Input(buildSerialFrame(13, QByteArray(16, '\0')));
+    w.session().receiveSerial(buildSerialFrame(13, QByteArray(16, '\0')));
     QCOMPARE(w.Text2->text(), QStringLiteral("读DI/DQ状态成功"));
     QVERIFY(w.Timer1->isActive());
     QVERIFY(!w.Timer2->isActive());

@@ -64,7 +64,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.wsckR_W->remotePort(), endpoint.servicePort(), 2000);
 
         // Eight first reads, then the idle DI/DO read every 300 ms.
-        QTRY_VERIFY_WITH_TIMEOUT(w.networkReplyCounter >= 11, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.session().networkReplyCounter >= 11, 15000);
         QCOMPARE(w.dispatcher().stack().top(), 0);
 
         const auto text = [&w](const char *name) {

@@ -274,7 +274,7 @@ void TestParameterRoundTrip::networkRoundTrip()
         return w.dispatcher().stack().top() == 0 && !w.Timer2->isActive() &&
                control<QLineEdit>(w, "txtDIPrevent")->text() == u"20";
     };
-    QTRY_VERIFY_WITH_TIMEOUT(w.networkReplyCounter >= 9 && settled(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.session().networkReplyCounter >= 9 && settled(), 20000);
     QCOMPARE(control<QLineEdit>(w, "lblNUM")->text(), QStringLiteral("90201512090001"));
     QTRY_COMPARE_WITH_TIMEOUT(control<QLineEdit>(w, "txthardwarenum")->text(),
                               QStringLiteral("200000000000000"), 5000);

@@ -47,7 +47,7 @@ private slots:
         w.StartRun_Click();
         QVERIFY(w.Comm1->isOpen());
         // Seven first reads, then the idle DI/DO read over and over.
-        QTRY_VERIFY_WITH_TIMEOUT(w.serialReplyCounter >= 9, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.session().serialReplyCounter >= 9, 15000);
         QCOMPARE(w.dispatcher().stack().top(), 0);
 
         const auto text = [&w](const char *name) {

@@ -30,8 +30,8 @@ inline std::unique_ptr<kalmo::Form1> steppedWindow(const kalmo::ProgramOptions &
 {
     auto w = std::make_unique<kalmo::Form1>(options);
     for (QTimer *timer : w->findChildren<QTimer *>())
-        QObject::disconnect(timer, &QTimer::timeout, w.get(), nullptr);
-    QObject::disconnect(w->Comm1, &kalmo::SerialLink::received, w.get(), nullptr);
+        QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
+    QObject::disconnect(w->Comm1, &kalmo::SerialLink::received, nullptr, nullptr);
     w->showMessageBox = [boxes](const kalmo::MessageBoxRequest &request) {
         boxes->append(request);
     };
@@ -59,7 +59,7 @@ struct SerialRig
     // One dispatcher tick and the request it wrote; empty when it wrote none.
     QByteArray step(int waitMs = 3000)
     {
-        w->Timer1_Timer();
+        w->session().Timer1_Timer();
         if (!w->Timer2->isActive()) waitMs = 100; // nothing awaited: nothing sent
         kalmo::sim::SerialRequestSplitter splitter;
         QList<QByteArray> frames;
@@ -80,7 +80,7 @@ struct SerialRig
     {
         QVERIFY(dev.send(reply));
         QTRY_COMPARE(w->Comm1->inBufferCount(), qint64(reply.size()));
-        w->Comm1_OnComm();
+        w->session().Comm1_OnComm();
     }
     void answer(const QByteArray &request) { deliver(controller.answerSerial(request)); }
 

@@ -109,7 +109,7 @@ std::unique_ptr<rig::SerialRig> connectedTo(int type, quint16 firmware = 0x3305)
     auto r = std::make_unique<rig::SerialRig>(profile);
     r->w->StartRun_Click();
     r->w->dispatcher().stack().clear();
-    r->w->Comm1_Input(r->controller.answerSerial(buildSerialFrame(1)));
+    r->w->session().receiveSerial(r->controller.answerSerial(buildSerialFrame(1)));
     return r;
 }
 
@@ -183,9 +183,9 @@ void TestClockDido::clockReply()
     auto w = rig::steppedWindow({}, &boxes);
     if (network) {
         chooseNetwork(*w);
-        w->wsckR_W_DataArrival(networkReadReply(*w, 10003, 5, clock));
+        w->session().wsckR_W_DataArrival(networkReadReply(*w, 10003, 5, clock));
     } else {
-        w->Comm1_Input(buildSerialFrame(19, clock));
+        w->session().receiveSerial(buildSerialFrame(19, clock));
     }
     QCOMPARE(control<QDateEdit>(*w, "clkDate")->date(), date);
     QCOMPARE(control<QTimeEdit>(*w, "clkTime")->time(), time);
@@ -319,13 +319,13 @@ void TestClockDido::networkClockWrite()
     SendState &send = w->dispatcher().sendState();
 
     w->dispatcher().stack().push(64);
-    w->Timer1_Timer();
+    w->session().Timer1_Timer();
     QCOMPARE(send.blockAddress, 107);
     QCOMPARE(send.blockType, 59);
     QCOMPARE(send.writePayload, hex("0700"));
 
     w->dispatcher().stack().push(17);
-    w->Timer1_Timer();
+    w->session().Timer1_Timer();
     QCOMPARE(send.blockAddress, 10003);
     QCOMPARE(send.blockType, 9);
     QCOMPARE(send.writePayload, hex("ea0701040d2d1e"));
@@ -433,9 +433,9 @@ void TestClockDido::didoDecode()
 
     if (network) {
         chooseNetwork(*w);
-        w->wsckR_W_DataArrival(networkReadReply(*w, 10003, 9, data));
+        w->session().wsckR_W_DataArrival(networkReadReply(*w, 10003, 9, data));
     } else {
-        w->Comm1_Input(buildSerialFrame(13, data));
+        w->session().receiveSerial(buildSerialFrame(13, data));
     }
 
     QCOMPARE(w->Text2->text(),
@@ -459,7 +459,7 @@ void TestClockDido::shortDidoReplyIsLogged()
     w->sysParam.DeviceType = 8;
     w->sysParam.FirmwareVersion = 0x3305;
     // Points and hard address only: the high-speed values are missing.
-    w->Comm1_Input(buildSerialFrame(13, hex("010000000000"
+    w->session().receiveSerial(buildSerialFrame(13, hex("010000000000"
                                             "04")));
     QCOMPARE(painted(*w, 0), 1);
     QCOMPARE(text(*w, "txtHardAddr"), QStringLiteral("4"));
@@ -509,10 +509,10 @@ void TestClockDido::switchOutput()
     QCOMPARE(painted(w, button), 0); // not before the device has it
 
     if (network) {
-        w.Timer1_Timer();
+        w.session().Timer1_Timer();
         QCOMPARE(w.dispatcher().sendState().blockType, 14);
         QCOMPARE(w.dispatcher().sendState().writePayload, sent);
-        w.wsckR_W_DataArrival(networkWriteReply(w, 10003, 14));
+        w.session().wsckR_W_DataArrival(networkWriteReply(w, 10003, 14));
     } else {
         const QByteArray request = r->step();
         QCOMPARE(request, sent);
@@ -568,9 +568,9 @@ void TestClockDido::repaintAfterWrite()
         w->pointStates[std::size_t(s)] = 1;
     if (network) {
         chooseNetwork(*w);
-        w->wsckR_W_DataArrival(networkWriteReply(*w, 10003, 14));
+        w->session().wsckR_W_DataArrival(networkWriteReply(*w, 10003, 14));
     } else {
-        w->Comm1_Input(buildSerialFrame(14, hex("000000000000")));
+        w->session().receiveSerial(buildSerialFrame(14, hex("000000000000")));
     }
     for (int b : on)
         QVERIFY2(painted(*w, b) == 1, qPrintable(QString::number(b)));
@@ -612,11 +612,11 @@ void TestClockDido::tagDecode()
     auto w = rig::steppedWindow({}, &boxes);
     if (network) {
         chooseNetwork(*w);
-        w->wsckR_W_DataArrival(
+        w->session().wsckR_W_DataArrival(
             networkReadReply(*w, 10010, 2, deviceId + pdTag + QByteArray(18, '\0')));
         QCOMPARE(w->Text2->text(), QStringLiteral("读DeviceID、PDTag成功"));
     } else {
-        w->Comm1_Input(buildSerialFrame(21, deviceId + pdTag));
+        w->session().receiveSerial(buildSerialFrame(21, deviceId + pdTag));
     }
     QCOMPARE(text(*w, "txthardwarenum"), hardware);
     QCOMPARE(text(*w, "txtPD_Tag"), tag);
@@ -672,7 +672,7 @@ void TestClockDido::tagWrite()
     w.dispatcher().stack().push(network ? 102 : 17);
 
     if (network) {
-        w.Timer1_Timer();
+        w.session().Timer1_Timer();
         QCOMPARE(w.dispatcher().sendState().writePayload, data.isEmpty() ? "before" : data);
     } else {
         const QByteArray request = r.step();
@@ -726,18 +726,18 @@ void TestClockDido::smallReplies()
     auto w = rig::steppedWindow({}, &boxes);
     if (network) {
         chooseNetwork(*w);
-        w->wsckR_W_DataArrival(networkReadReply(*w, block, type, data));
+        w->session().wsckR_W_DataArrival(networkReadReply(*w, block, type, data));
     } else {
-        w->Comm1_Input(buildSerialFrame(quint8(function), data));
+        w->session().receiveSerial(buildSerialFrame(quint8(function), data));
     }
     for (qsizetype i = 0; i < names.size(); ++i)
         QCOMPARE(text(*w, names[i]), shown[i]);
 
     // The RAM test result on the same link: bits 0 and 2 set.
     if (network)
-        w->wsckR_W_DataArrival(networkReadReply(*w, 10003, 18, hex("05")));
+        w->session().wsckR_W_DataArrival(networkReadReply(*w, 10003, 18, hex("05")));
     else
-        w->Comm1_Input(buildSerialFrame(40, hex("05")));
+        w->session().receiveSerial(buildSerialFrame(40, hex("05")));
     for (int i = 0; i < 8; ++i) {
         const QColor expected = i == 0 || i == 2 ? QColor(255, 0, 0) : QColor(0, 255, 0);
         QCOMPARE(control<Lamp>(*w, QStringLiteral("ram_sap_%1").arg(i))->color(), expected);
@@ -771,9 +771,9 @@ void TestClockDido::pointGridShowsWhole()
         device.dio.outputs[std::size_t(k)] = true;
     for (int k : {1, 2, 7})
         QVERIFY(r->controller.setInput(k, true));
-    w.Comm1_Input(r->controller.answerSerial(buildSerialFrame(13)));
+    w.session().receiveSerial(r->controller.answerSerial(buildSerialFrame(13)));
     r->controller.setClock(QDateTime(QDate(2026, 1, 4), QTime(13, 45, 30)));
-    w.Comm1_Input(r->controller.answerSerial(buildSerialFrame(19)));
+    w.session().receiveSerial(r->controller.answerSerial(buildSerialFrame(19)));
     control<QTabWidget>(w, "bodyTabs")->setCurrentIndex(1);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));

@@ -292,7 +292,7 @@ void TestSystemInfoPanel::displayShows()
     QFETCH(QVariant, shown);
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->Comm1_Input(sysInfoReply(bytes));
+    w->session().receiveSerial(sysInfoReply(bytes));
 
     QWidget *c = control(*w, name);
     if (auto *list = qobject_cast<QComboBox *>(c))
@@ -341,7 +341,7 @@ void TestSystemInfoPanel::displayCorrects()
     QFETCH(QTime, time);
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->Comm1_Input(sysInfoReply({{46, production}}));
+    w->session().receiveSerial(sysInfoReply({{46, production}}));
 
     QCOMPARE(control<QDateEdit>(*w, "datePicker")->date(), date);
     QCOMPARE(control<QTimeEdit>(*w, "timePicker")->time(), time);
@@ -360,7 +360,7 @@ void TestSystemInfoPanel::unknownModelStopsEarly()
     auto w = rig::steppedWindow({}, &boxes);
     control<QLineEdit>(*w, "lblNUM")->setText("earlier");
     w->versionCheck.arm();
-    w->Comm1_Input(sysInfoReply({{33, hex("00")}, {38, hex("0080")}}));
+    w->session().receiveSerial(sysInfoReply({{33, hex("00")}, {38, hex("0080")}}));
 
     // Shown up to the production date and the roles, nothing after it.
     QCOMPARE(text(*w, "txtSeries"), QStringLiteral("12"));
@@ -423,8 +423,8 @@ void TestSystemInfoPanel::pointButtonsPerModel()
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
     // A model with fewer buttons first: the next model shows all of its own.
-    w->Comm1_Input(sysInfoReply({{33, hex("2f")}}));
-    w->Comm1_Input(sysInfoReply({{33, QByteArray(1, char(type))}}));
+    w->session().receiveSerial(sysInfoReply({{33, hex("2f")}}));
+    w->session().receiveSerial(sysInfoReply({{33, QByteArray(1, char(type))}}));
 
     auto *b = control<QPushButton>(*w, QStringLiteral("bt_DIQ_%1").arg(button));
     QCOMPARE(b->isHidden(), caption.isEmpty());
@@ -455,8 +455,8 @@ void TestSystemInfoPanel::everyCatalogueDevice()
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
 
-    w->Comm1_Input(device.answerSerial(buildSerialFrame(1)));
-    w->Comm1_Input(device.answerSerial(buildSerialFrame(21)));
+    w->session().receiveSerial(device.answerSerial(buildSerialFrame(1)));
+    w->session().receiveSerial(device.answerSerial(buildSerialFrame(21)));
 
     const DeviceTypeInfo *row = findDeviceType(type);
     QCOMPARE(text(*w, "txtDeviceType"), QString::fromLatin1(row->model));
@@ -469,7 +469,7 @@ void TestSystemInfoPanel::everyCatalogueDevice()
     QCOMPARE(text(*w, "txthardwarenum"), profile.hardwareNumber);
 
     // A second read names the model again, though the number is unchanged.
-    w->Comm1_Input(device.answerSerial(buildSerialFrame(1)));
+    w->session().receiveSerial(device.answerSerial(buildSerialFrame(1)));
     QCOMPARE(text(*w, "txtDeviceType"), QString::fromLatin1(row->model));
     QVERIFY(boxes.isEmpty());
     QVERIFY(!QFile::exists(QStringLiteral("TAVG501ErrorLog.ini")));
@@ -545,7 +545,7 @@ void TestSystemInfoPanel::versionCheck()
         r.boxes.clear();
         QByteArray version; // firmware, low byte first
         version.append(char(versions[i] & 0xFF)).append(char(versions[i] >> 8));
-        w.Comm1_Input(sysInfoReply({{33, QByteArray(1, char(types[i]))}, {38, version}}));
+        w.session().receiveSerial(sysInfoReply({{33, QByteArray(1, char(types[i]))}, {38, version}}));
         if (messages[i].isEmpty()) {
             QVERIFY2(r.boxes.isEmpty(), qPrintable(QString::number(i)));
         } else {
@@ -572,13 +572,13 @@ void TestSystemInfoPanel::readButton()
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
     w->optComm[link]->setChecked(true);
-    w->tagCaptureFlag = 1;
+    w->session().tagCaptureFlag = 1;
 
     control<QPushButton>(*w, "cmdGetSys")->setEnabled(true);
     control<QPushButton>(*w, "cmdGetSys")->click();
 
     QCOMPARE(pending(*w).mid(1), queued);
-    QCOMPARE(w->tagCaptureFlag, qint16(link == 1 ? 0 : 1));
+    QCOMPARE(w->session().tagCaptureFlag, qint16(link == 1 ? 0 : 1));
 }
 
 // ---- Write button ------------------------------------------------------------------
@@ -624,7 +624,7 @@ void TestSystemInfoPanel::writeButtonComposes()
     QFETCH(QList<qint16>, queued);
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->Comm1_Input(sysInfoReply({{33, QByteArray(1, char(type))}, {46, hex("de070305")}}));
+    w->session().receiveSerial(sysInfoReply({{33, QByteArray(1, char(type))}, {46, hex("de070305")}}));
     w->optComm[link]->setChecked(true);
     control<QLineEdit>(*w, "txthardwarenum")->setText(hardware);
     QCOMPARE(control<QDateEdit>(*w, "datePicker")->date(), QDate(2014, 3, 5));
@@ -636,7 +636,7 @@ void TestSystemInfoPanel::writeButtonComposes()
     QCOMPARE(text(*w, "lblNUM"), number);
     QCOMPARE(text(*w, "txtDevID"), deviceId);
     QCOMPARE(pending(*w), queued);
-    QCOMPARE(w->tagCaptureFlag, qint16(link == 1 ? 1 : 0));
+    QCOMPARE(w->session().tagCaptureFlag, qint16(link == 1 ? 1 : 0));
     QCOMPARE(w->Text2->text(), QStringLiteral("正在设置系统信息，请稍候"));
     // Nothing on the panel was changed: the record is the one that was read.
     QCOMPARE(w->sysParam, before);
@@ -647,7 +647,7 @@ void TestSystemInfoPanel::debounceTakesSixteenBits()
 {
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->Comm1_Input(sysInfoReply({{33, QByteArray(1, char(8))}}));
+    w->session().receiveSerial(sysInfoReply({{33, QByteArray(1, char(8))}}));
     control<QLineEdit>(*w, "txthardwarenum")->setText(QStringLiteral("123456789012345"));
     control<QLineEdit>(*w, "txtDIPrevent")->setText(QStringLiteral("-1"));
     w->cmdSetPara_Click();
@@ -721,7 +721,7 @@ void TestSystemInfoPanel::writeButtonRefuses()
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
     w->show();
-    w->Comm1_Input(sysInfoReply());
+    w->session().receiveSerial(sysInfoReply());
     control<QLineEdit>(*w, "txthardwarenum")->setText("200000000000000");
     // An unknown model leaves the serial number as it is, so a long one can
     // reach the device ID.
@@ -848,7 +848,7 @@ void TestSystemInfoPanel::automaticMac()
     QFETCH(QStringList, mac);
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->Comm1_Input(sysInfoReply({{33, QByteArray(1, char(type))}, {46, production}}));
+    w->session().receiveSerial(sysInfoReply({{33, QByteArray(1, char(type))}, {46, production}}));
     control<QLineEdit>(*w, "txtSeries")->setText(series);
     w->dispatcher().stack().clear();
 
