@@ -1,6 +1,6 @@
 #include "device_blocks.h"
 
-#include "core/error_log.h"
+#include "core/bytes.h"
 
 #include <algorithm>
 
@@ -44,13 +44,15 @@ public:
     quint8 u8() { return byteAt(m_bytes, m_pos++); }
     quint16 u16()
     {
-        const quint8 low = u8();
-        return static_cast<quint16>(low | (u8() << 8));
+        const quint16 v = le16At(m_bytes, m_pos);
+        m_pos += 2;
+        return v;
     }
     quint32 u32()
     {
-        const quint16 low = u16();
-        return low | (quint32(u16()) << 16);
+        const quint32 v = le32At(m_bytes, m_pos);
+        m_pos += 4;
+        return v;
     }
     void skip(int count) { m_pos += count; }
     template <std::size_t N> void bytes(std::array<quint8, N> &a)

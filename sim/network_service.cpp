@@ -1,21 +1,8 @@
 #include "network_service.h"
 
+#include "core/bytes.h"
+
 namespace kalmo::sim {
-
-namespace {
-
-quint16 wordAt(QByteArrayView bytes, qsizetype offset)
-{
-    return static_cast<quint16>(quint8(bytes[offset]) | (quint8(bytes[offset + 1]) << 8));
-}
-
-void putWord(QByteArray &bytes, qsizetype offset, quint16 value)
-{
-    bytes[offset] = static_cast<char>(value & 0xFF);
-    bytes[offset + 1] = static_cast<char>(value >> 8);
-}
-
-} // namespace
 
 std::optional<NetworkRequest> parseNetworkRequest(QByteArrayView datagram)
 {
@@ -26,11 +13,11 @@ std::optional<NetworkRequest> parseNetworkRequest(QByteArrayView datagram)
 
     NetworkRequest r;
     r.service = NetworkService(kind);
-    r.lengthField = wordAt(datagram, 4);
-    r.sequence = wordAt(datagram, 6);
-    r.blockAddress = wordAt(datagram, 10);
-    r.blockType = wordAt(datagram, 12);
-    r.itemCount = wordAt(datagram, 14);
+    r.lengthField = le16At(datagram, 4);
+    r.sequence = le16At(datagram, 6);
+    r.blockAddress = le16At(datagram, 10);
+    r.blockType = le16At(datagram, 12);
+    r.itemCount = le16At(datagram, 14);
 
     const bool lengthAgrees = r.lengthField == datagram.size();
     if (r.service == NetworkService::Read) {
@@ -50,9 +37,9 @@ QByteArray buildNetworkReply(NetworkService service, NetworkStatus status, quint
 {
     QByteArray reply(kNetworkReplyHeaderLength, '\0');
     reply[0] = static_cast<char>(quint8(service) | quint8(status));
-    putWord(reply, 4, static_cast<quint16>(kNetworkReplyHeaderLength + data.size()));
-    putWord(reply, 6, sequence);
-    putWord(reply, 10, blockAddress);
+    setLe16At(reply, 4, static_cast<quint16>(kNetworkReplyHeaderLength + data.size()));
+    setLe16At(reply, 6, sequence);
+    setLe16At(reply, 10, blockAddress);
     reply.append(data.data(), data.size());
     return reply;
 }

@@ -3,6 +3,7 @@
 #include "protocol/crc.h"
 #include "protocol/frames.h"
 #include "serial_functions.h"
+#include "core/bytes.h"
 
 namespace kalmo::sim {
 
@@ -23,7 +24,7 @@ bool frameFits(const QByteArray &buffer, qsizetype start, qsizetype length)
     if (at(buffer, end - 1) != kSerialTrailerByte || at(buffer, end - 2) != kSerialTrailerByte)
         return false;
     const quint16 crc = crc16Modbus(QByteArrayView(buffer).sliced(start + 2, length - 6));
-    return at(buffer, end - 4) == (crc & 0xFF) && at(buffer, end - 3) == (crc >> 8);
+    return le16At(buffer, end - 4) == crc;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "protocol/frames.h"
 #include "network_service.h"
 #include "serial_functions.h"
+#include "core/bytes.h"
 #include "core/error_log.h"
 
 #include <QElapsedTimer>
@@ -48,7 +49,7 @@ bool soundFrame(const QByteArray &request)
         byteAt(request, n - 1) != kSerialTrailerByte)
         return false;
     const quint16 crc = CrcCheck(request, n);
-    return byteAt(request, n - 4) == (crc & 0xFF) && byteAt(request, n - 3) == (crc >> 8);
+    return le16At(request, n - 4) == crc;
 }
 
 } // namespace
@@ -285,7 +286,7 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
         startFirmwareTransfer();
         return {};
     case 46:
-        announceFirmwarePackets(byteAt(request, 3) | (byteAt(request, 4) << 8));
+        announceFirmwarePackets(le16At(request, 3));
         return data(2);
     case 47:
         receivePacket(data(kFirmwarePacketSize));
@@ -442,8 +443,7 @@ NetworkExchange VirtualController::serveNetwork(const QByteArray &datagram)
     } else if (wrongSequence) {
         exchange.fault = ReplyFault::WrongSequence;
         const auto other = static_cast<quint16>(r.sequence + pick(1, 0xFFFF));
-        out[6] = static_cast<char>(other & 0xFF);
-        out[7] = static_cast<char>(other >> 8);
+        setLe16At(out, 6, other);
     } else if (corrupt && n > kNetworkReplyHeaderLength) {
         exchange.fault = ReplyFault::Corrupted;
         const qsizetype bit = pick(kNetworkReplyHeaderLength * 8, n * 8 - 1);
@@ -468,8 +468,7 @@ std::optional<QByteArray> VirtualController::networkReadData(const NetworkReques
             // The dump: a length word, then the whole area from offset 14.
             const QByteArray area = userArea(s, clockData(clockReading(), clockWeekday()));
             QByteArray data(2, '\0');
-            data[0] = static_cast<char>(area.size() & 0xFF);
-            data[1] = static_cast<char>(area.size() >> 8);
+            setLe16At(data, 0, static_cast<quint16>(area.size()));
             return data + area;
         }
         case 1:
@@ -533,7 +532,7 @@ bool VirtualController::applyNetworkWrite(const NetworkRequest &r)
             return true;
         case 1:
             if (n != 2) return false;
-            announceFirmwarePackets(byteAt(p, 0) | (byteAt(p, 1) << 8));
+            announceFirmwarePackets(le16At(p, 0));
             return true;
         case 2:
             if (n != kFirmwarePacketSize) return false;
@@ -614,7 +613,7 @@ bool VirtualController::applyNetworkWrite(const NetworkRequest &r)
     case kSystemMemoryBlockAddress:
         if (r.blockType == 59) {
             if (n != 2) return false;
-            const int weekday = byteAt(p, 0) | (byteAt(p, 1) << 8);
+            const int weekday = le16At(p, 0);
             if (weekday < 1 || weekday > 7) return false;
             setClock(clockReading(), static_cast<quint8>(weekday));
             return true;

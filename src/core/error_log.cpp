@@ -71,16 +71,4 @@ QString describeError(const std::exception &e)
     return QString::fromLocal8Bit(e.what());
 }
 
-quint8 byteAt(const QByteArray &bytes, qsizetype index)
-{
-    if (index < 0 || index >= bytes.size()) throw ProcedureError(subscriptOutOfRangeText());
-    return static_cast<quint8>(bytes[index]);
-}
-
-void setByteAt(QByteArray &bytes, qsizetype index, quint8 value)
-{
-    if (index < 0 || index >= bytes.size()) throw ProcedureError(subscriptOutOfRangeText());
-    bytes[index] = static_cast<char>(value);
-}
-
 } // namespace kalmo

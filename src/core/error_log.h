@@ -2,6 +2,8 @@
 // The error log: every procedure that fails unexpectedly ends there, appends
 // one line with its label to a log file in the working directory and returns
 // quietly to its caller.
+#include "core/bytes.h" // byte access, whose failures are ProcedureErrors
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -58,10 +60,5 @@ bool runLogged(const char *label, Body &&body, ErrorLogFile file = ErrorLogFile:
     }
     return false;
 }
-
-// Bounds-checked byte access for decoders and builders: an index outside the
-// buffer is a "subscript out of range" failure, as in every procedure.
-quint8 byteAt(const QByteArray &bytes, qsizetype index);
-void setByteAt(QByteArray &bytes, qsizetype index, quint8 value);
 
 } // namespace kalmo

@@ -1,5 +1,7 @@
 #include "protocol/announcement.h"
 
+#include "core/bytes.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -45,8 +47,7 @@ std::optional<Announcement> parseAnnouncement(QByteArrayView datagram)
     a.pdTag = datagram.sliced(kAnnouncementPdTagOffset, kIdentityTextLength).toByteArray();
     for (qsizetype i = 0; i < 4; ++i)
         a.address[size_t(i)] = quint8(datagram[kAnnouncementAddressOffset + i]);
-    a.servicePort = quint16(quint8(datagram[kAnnouncementPortOffset]) |
-                            (quint8(datagram[kAnnouncementPortOffset + 1]) << 8));
+    a.servicePort = le16At(datagram, kAnnouncementPortOffset);
     return a;
 }
 
@@ -60,8 +61,7 @@ QByteArray encodeAnnouncement(const Announcement &announcement)
     std::copy(tag.cbegin(), tag.cend(), datagram.begin() + kAnnouncementPdTagOffset);
     for (qsizetype i = 0; i < 4; ++i)
         datagram[kAnnouncementAddressOffset + i] = char(announcement.address[size_t(i)]);
-    datagram[kAnnouncementPortOffset] = char(announcement.servicePort & 0xFF);
-    datagram[kAnnouncementPortOffset + 1] = char(announcement.servicePort >> 8);
+    setLe16At(datagram, kAnnouncementPortOffset, announcement.servicePort);
     return datagram;
 }
 

@@ -1,6 +1,7 @@
 #include "protocol/clock_block.h"
 
 #include "protocol/frames.h"
+#include "core/bytes.h"
 #include "core/error_log.h"
 
 namespace kalmo {
@@ -18,17 +19,10 @@ constexpr ClockOffsets kSerialReply{3, 10};
 constexpr ClockOffsets kSerialEcho{3, -1};
 constexpr ClockOffsets kNetworkReply{12, 19};
 
-quint16 word(const QByteArray &b, qsizetype at)
-{
-    const quint8 lo = byteAt(b, at);
-    const quint8 hi = byteAt(b, at + 1);
-    return quint16(lo | (hi << 8));
-}
-
 ClockValue decodeClock(const QByteArray &reply, ClockOffsets at)
 {
     ClockValue clock;
-    clock.year = word(reply, at.year);
+    clock.year = le16At(reply, at.year);
     clock.month = byteAt(reply, at.year + 2);
     clock.day = byteAt(reply, at.year + 3);
     clock.hour = byteAt(reply, at.year + 4);
@@ -47,8 +41,7 @@ quint8 toByte(int value)
 void putWord(QByteArray &b, qsizetype at, int value)
 {
     if (value < 0 || value > 0xFFFF) throw ProcedureError(overflowText());
-    setByteAt(b, at, quint8(value & 0xFF));
-    setByteAt(b, at + 1, quint8(value >> 8));
+    setLe16At(b, at, quint16(value));
 }
 
 int checkedWeekDay(const std::optional<int> &weekDay)
@@ -145,7 +138,7 @@ ClockValue decodeNetworkClockReply(const QByteArray &datagram)
 
 int decodeNetworkWeekDayReply(const QByteArray &datagram)
 {
-    return weekDayIndexFromDevice(word(datagram, kWeekDayReplyOffset));
+    return weekDayIndexFromDevice(le16At(datagram, kWeekDayReplyOffset));
 }
 
 // ---- Encoding -------------------------------------------------------------

@@ -1,7 +1,7 @@
 #include "protocol/dido_block.h"
 
 #include "protocol/frames.h"
-#include "core/error_log.h"
+#include "core/bytes.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -155,11 +155,8 @@ void decodeSerialDido(const QByteArray &reply, const DidoDevice &device, PointSt
     decodeSerialPoints(reply, didoGroup(device.deviceType), states, reading);
 
     if (hasHighSpeedValues(device)) {
-        for (int i = 0; i < 4; ++i) {
-            const quint8 lo = byteAt(reply, 10 + 2 * i);
-            const quint8 hi = byteAt(reply, 11 + 2 * i);
-            reading.highSpeed[std::size_t(i)] = qint16(quint16(lo | (hi << 8)));
-        }
+        for (int i = 0; i < 4; ++i)
+            reading.highSpeed[std::size_t(i)] = qint16(le16At(reply, 10 + 2 * i));
     }
 
     if (device.deviceType == 4) {

@@ -1,6 +1,7 @@
 #include "protocol/frames.h"
 
 #include "protocol/crc.h"
+#include "core/bytes.h"
 #include "core/error_log.h"
 
 #include <algorithm>
@@ -63,8 +64,7 @@ void completeSerialFrame(QByteArray &frame)
     const quint16 crc = CrcCheck(frame, n);
     frame[0] = static_cast<char>(kSerialHeaderByte);
     frame[1] = static_cast<char>(kSerialHeaderByte);
-    frame[n - 4] = static_cast<char>(crc & 0xFF);
-    frame[n - 3] = static_cast<char>(crc >> 8);
+    setLe16At(frame, n - 4, crc);
     frame[n - 2] = static_cast<char>(kSerialTrailerByte);
     frame[n - 1] = static_cast<char>(kSerialTrailerByte);
 }

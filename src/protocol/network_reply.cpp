@@ -1,5 +1,7 @@
 #include "protocol/network_reply.h"
 
+#include "core/bytes.h"
+
 #include <optional>
 
 namespace kalmo {
@@ -50,8 +52,7 @@ NetworkReplyVerdict classifyNetworkReply(QByteArrayView datagram, qint32 readSeq
     }
     const quint8 first = quint8(datagram[0]);
     if (datagram.size() >= kReplySequenceOffset + 2)
-        verdict.sequence = quint8(datagram[kReplySequenceOffset]) |
-                           (quint8(datagram[kReplySequenceOffset + 1]) << 8);
+        verdict.sequence = le16At(datagram, kReplySequenceOffset);
     verdict.ignoredBecause = IgnoredBecause::UnknownKind;
 
     if (auto read = testService(first, verdict.sequence, kReadReplyService, readSequence,

@@ -1,6 +1,6 @@
 #include "protocol/serial_replies.h"
 
-#include "core/error_log.h"
+#include "core/bytes.h"
 
 #include <algorithm>
 
@@ -76,12 +76,6 @@ constexpr bool oneRowPerFunction()
 }
 static_assert(oneRowPerFunction(), "one row per function number, the catch-all last");
 
-quint16 word(const QByteArray &bytes, qsizetype at)
-{
-    const quint8 lo = byteAt(bytes, at);
-    return static_cast<quint16>(lo | (byteAt(bytes, at + 1) << 8));
-}
-
 // Throws unless the reply holds bytes first..last.
 void require(const QByteArray &reply, qsizetype first, qsizetype last)
 {
@@ -126,18 +120,18 @@ ZigbeeRecord splitZigbeeBlock(const QByteArray &reply, qsizetype offset)
     ZigbeeRecord z;
     z.deviceLogic = byteAt(reply, o);
     z.networkType = byteAt(reply, o + 1);
-    z.deviceNumber = word(reply, o + 2);
-    z.channelMask = quint32(word(reply, o + 4)) | (quint32(word(reply, o + 6)) << 16);
+    z.deviceNumber = le16At(reply, o + 2);
+    z.channelMask = le32At(reply, o + 4);
     for (qsizetype i = 0; i < 8; ++i) {
         z.mac[std::size_t(i)] = byteAt(reply, o + 8 + i);
         z.extendedPanId[std::size_t(i)] = byteAt(reply, o + 16 + i);
     }
     z.enabled = byteAt(reply, o + 24);
     z.chainAddress = byteAt(reply, o + 25);
-    z.readInterval = word(reply, o + 26);
-    z.writeInterval = word(reply, o + 28);
-    z.maxWaitCount = word(reply, o + 30);
-    z.selfCheckTime = word(reply, o + 32);
+    z.readInterval = le16At(reply, o + 26);
+    z.writeInterval = le16At(reply, o + 28);
+    z.maxWaitCount = le16At(reply, o + 30);
+    z.selfCheckTime = le16At(reply, o + 32);
     return z;
 }
 

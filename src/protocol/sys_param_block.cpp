@@ -1,5 +1,7 @@
 #include "protocol/sys_param_block.h"
 
+#include "core/bytes.h"
+
 #include <limits>
 #include <type_traits>
 
@@ -19,33 +21,19 @@ template <> struct FieldCodec<quint8>
 
 template <> struct FieldCodec<quint16>
 {
-    static quint16 read(const QByteArray &b, qsizetype at)
-    {
-        const quint8 lo = byteAt(b, at);
-        const quint8 hi = byteAt(b, at + 1);
-        return static_cast<quint16>(lo | (hi << 8));
-    }
-    static void write(QByteArray &b, qsizetype at, quint16 v)
-    {
-        setByteAt(b, at, static_cast<quint8>(v & 0xFF));
-        setByteAt(b, at + 1, static_cast<quint8>(v >> 8));
-    }
+    static quint16 read(const QByteArray &b, qsizetype at) { return le16At(b, at); }
+    static void write(QByteArray &b, qsizetype at, quint16 v) { setLe16At(b, at, v); }
 };
 
 template <> struct FieldCodec<qint32>
 {
     static qint32 read(const QByteArray &b, qsizetype at)
     {
-        quint32 v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = (v << 8) | byteAt(b, at + i);
-        return static_cast<qint32>(v);
+        return static_cast<qint32>(le32At(b, at));
     }
     static void write(QByteArray &b, qsizetype at, qint32 value)
     {
-        const auto v = static_cast<quint32>(value);
-        for (int i = 0; i < 4; ++i)
-            setByteAt(b, at + i, static_cast<quint8>(v >> (8 * i)));
+        setLe32At(b, at, static_cast<quint32>(value));
     }
 };
 

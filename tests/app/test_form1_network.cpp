@@ -11,6 +11,7 @@
 #include "features/common/lamp.h"
 #include "core/codepage.h"
 #include "sim/virtual_controller.h"
+#include "support/hex.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,11 +38,6 @@ using namespace kalmo;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 template <typename T = QWidget> T *control(const QWidget &window, const QString &name)
 {

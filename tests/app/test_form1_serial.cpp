@@ -10,6 +10,7 @@
 #include "features/common/lamp.h"
 #include "core/codepage.h"
 #include "sim/virtual_controller.h"
+#include "support/hex.h"
 #include "support/serial_rig.h"
 
 #include <QCheckBox>
@@ -35,11 +36,6 @@ using rig::control;
 using rig::steppedWindow;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QByteArray frame(quint8 function, const QByteArray &data)
 {

@@ -8,6 +8,7 @@
 #include "transport/discovery.h"
 #include "sim/device_blocks.h"
 #include "sim/udp_endpoint.h"
+#include "support/hex.h"
 #include "support/scratch_dir.h"
 #include "support/serial_rig.h"
 
@@ -24,11 +25,6 @@ using namespace kalmo;
 using rig::control;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // A KVRQ101 made on 2015-12-09 10:30:00, series 1, whose every field of the
 // system parameter block holds a value of its own, all of them in range.

@@ -2,17 +2,13 @@
 // datagrams count, where each field sits, the service port read unsigned, the
 // type codes that discovery lists, and the encoder the virtual controller uses.
 #include "protocol/announcement.h"
+#include "support/hex.h"
 
 #include <QTest>
 
 using namespace kalmo;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QByteArray zeros(qsizetype count)
 {

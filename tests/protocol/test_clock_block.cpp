@@ -3,17 +3,13 @@
 #include "protocol/clock_block.h"
 
 #include "core/error_log.h"
+#include "support/hex.h"
 
 #include <QtTest>
 
 using namespace kalmo;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // A network read reply: the 12-byte header, then `data`.
 QByteArray networkReply(const char *data, int size)

@@ -3,6 +3,7 @@
 #include "protocol/frames.h"
 #include "core/codepage.h"
 #include "core/error_log.h"
+#include "support/hex.h"
 #include "support/scratch_dir.h"
 
 #include <QDir>
@@ -12,11 +13,6 @@
 using namespace kalmo;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // A 297- or 298-byte reply to function 1: header, the data bytes 0, 1, 2, ...
 // (wrapping at 256), then the given CRC bytes and the trailer.

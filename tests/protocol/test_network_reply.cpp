@@ -2,17 +2,13 @@
 // the service in the low six bits, the sequence number at bytes 6..7 low byte
 // first, and datagrams too short to carry them.
 #include "protocol/network_reply.h"
+#include "support/hex.h"
 
 #include <QTest>
 
 using namespace kalmo;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 constexpr int kRead = 0x1234;  // outstanding read sequence number
 constexpr int kWrite = 0x0101; // outstanding write sequence number

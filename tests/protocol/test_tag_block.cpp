@@ -5,17 +5,13 @@
 
 #include "protocol/sys_param_block.h"
 #include "core/error_log.h"
+#include "support/hex.h"
 
 #include <QtTest>
 
 using namespace kalmo;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // "泵站一号" in code page 936, worked out with iconv -t CP936.
 const QByteArray kPumpStationBytes = hex("B1 C3 D5 BE D2 BB BA C5");

@@ -5,6 +5,7 @@
 #include "session/progress.h"
 #include "core/error_log.h"
 
+#include "support/hex.h"
 #include "support/scratch_dir.h"
 #include <QDir>
 #include <QFile>
@@ -141,11 +142,6 @@ struct Rig
     }
     QByteArray lastFrame() const { return host.serialFrames.last().frame; }
 };
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 quint16 field(const QByteArray &datagram, int offset)
 {

@@ -2,13 +2,9 @@
 // What the virtual controller's tests share: literal bytes, filler patterns
 // and one known system parameter block.
 #include "sim/device_state.h"
+#include "support/hex.h"
 
 #include <QByteArray>
-
-inline QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 inline QByteArray pattern(int length, int seed)
 {

@@ -1,6 +1,7 @@
 // The kalmo-sim program as a user starts it: the lines it prints, the options
 // of the network side, and two instances side by side on loopback addresses.
 #include "protocol/frames.h"
+#include "support/hex.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -16,11 +17,6 @@ using namespace kalmo;
 namespace {
 
 constexpr int kWaitMs = 5000;
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QString simPath()
 {

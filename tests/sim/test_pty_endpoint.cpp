@@ -5,6 +5,7 @@
 #include "transport/serial_link.h"
 #include "sim/pty_endpoint.h"
 #include "sim/serial_request_splitter.h"
+#include "support/hex.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,11 +20,6 @@ using namespace kalmo;
 using namespace kalmo::sim;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QByteArray request(quint8 fn, const QByteArray &payload = {})
 {

@@ -7,6 +7,7 @@
 #include "protocol/frames.h"
 #include "transport/udp_service.h"
 #include "sim/udp_endpoint.h"
+#include "support/hex.h"
 
 #include <QNetworkDatagram>
 #include <QSignalSpy>
@@ -19,11 +20,6 @@ using namespace kalmo::sim;
 namespace {
 
 constexpr int kWaitMs = 5000;
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QByteArray portBytes(quint16 port)
 {

@@ -4,6 +4,7 @@
 #include "transport/discovery.h"
 #include "core/error_log.h"
 #include "core/error_texts.h"
+#include "support/hex.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -16,11 +17,6 @@ using namespace kalmo;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 Ipv4Address ipv4(const QString &text)
 {

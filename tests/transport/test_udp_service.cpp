@@ -4,6 +4,7 @@
 #include "transport/udp_service.h"
 #include "core/error_log.h"
 #include "core/error_texts.h"
+#include "support/hex.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -15,11 +16,6 @@ namespace {
 
 const QHostAddress kController(QStringLiteral("127.0.0.2"));
 const QHostAddress kOther(QStringLiteral("127.0.0.3"));
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // The next datagram the socket receives, waiting for it if need be.
 QByteArray receive(QUdpSocket &socket, QHostAddress *from = nullptr, quint16 *fromPort = nullptr)

@@ -10,6 +10,7 @@
 #include "protocol/frames.h"
 #include "features/common/lamp.h"
 #include "core/codepage.h"
+#include "support/hex.h"
 #include "support/scratch_dir.h"
 #include "support/serial_rig.h"
 
@@ -28,11 +29,6 @@ using namespace kalmo;
 using rig::control;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QString text(const QWidget &w, const QString &name)
 {

@@ -10,6 +10,7 @@
 #include "protocol/device_catalogue.h"
 #include "protocol/frames.h"
 #include "core/codepage.h"
+#include "support/hex.h"
 #include "support/scratch_dir.h"
 #include "support/serial_rig.h"
 
@@ -29,11 +30,6 @@ using rig::control;
 namespace {
 
 using Bytes = QList<QPair<int, QByteArray>>; // serial offset, bytes placed there
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // A serial reply to function 1 (111 bytes): a KVRQ101 (type 8) with firmware
 // 0x3305, made 2015-12-09 10:30:00, series 12, then the bytes of `changes`
