@@ -4,12 +4,12 @@
 // tags (the network decode and the write builders).
 #include "app/form1.h"
 
+#include "core/error_log.h"
+#include "features/clock_io/clock_io_panel.h"
 #include "features/system_info/system_info_panel.h"
 #include "protocol/clock_block.h"
-#include "features/clock_io/clock_io_panel.h"
 #include "protocol/dido_block.h"
 #include "protocol/tag_block.h"
-#include "core/error_log.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -44,10 +44,10 @@ void Form1::cmdReclock_Click()
     runLogged(kReclockLabel, [&] {
         switch (selectedLink()) {
         case Link::Serial:
-            pushAll(dispatcher().stack(), {18});
+            pushAll(dispatcher().stack(), {serial_cmd::ReadClock});
             break;
         case Link::Network: // week day, then the clock
-            pushAll(dispatcher().stack(), {12, 63});
+            pushAll(dispatcher().stack(), {network_cmd::ReadClock, network_cmd::ReadWeekday});
             break;
         case Link::None:
             break;
@@ -60,10 +60,11 @@ void Form1::cmdWrclock_Click()
     runLogged(kWrclockLabel, [&] {
         switch (selectedLink()) {
         case Link::Serial: // write, then read back
-            pushAll(dispatcher().stack(), {18, 19});
+            pushAll(dispatcher().stack(), {serial_cmd::ReadClock, serial_cmd::WriteClock});
             break;
         case Link::Network: // week day and clock written, then both read back
-            pushAll(dispatcher().stack(), {12, 63, 17, 64});
+            pushAll(dispatcher().stack(), {network_cmd::ReadClock, network_cmd::ReadWeekday,
+                                           network_cmd::WriteClock, network_cmd::WriteWeekday});
             break;
         case Link::None:
             break;
@@ -178,10 +179,10 @@ void Form1::bt_DIQ_Click(int index)
         // The read goes in first so that it runs after the write.
         switch (selectedLink()) {
         case Link::Serial:
-            pushAll(dispatcher().stack(), {kSerialIdleCommand, 14});
+            pushAll(dispatcher().stack(), {kSerialIdleCommand, serial_cmd::WriteDo});
             break;
         case Link::Network:
-            pushAll(dispatcher().stack(), {kNetworkIdleCommand, 14});
+            pushAll(dispatcher().stack(), {kNetworkIdleCommand, network_cmd::WriteDo});
             break;
         case Link::None:
             break;

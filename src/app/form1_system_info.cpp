@@ -5,16 +5,16 @@
 // neighbouring frames that normalise what is typed into them.
 #include "app/form1.h"
 
-#include "protocol/device_catalogue.h"
-#include "features/system_info/system_info_panel.h"
-#include "features/image_files/image_file_panel.h"
+#include "core/error_log.h"
 #include "features/clock_io/clock_io_panel.h"
+#include "features/image_files/image_file_panel.h"
 #include "features/maintenance/maintenance_panel.h"
 #include "features/network_identity/network_identity_panel.h"
-#include "protocol/tag_block.h"
-#include "features/zigbee/zigbee_panel.h"
-#include "core/error_log.h"
+#include "features/system_info/system_info_panel.h"
 #include "features/upgrade/upgrade_panel.h"
+#include "features/zigbee/zigbee_panel.h"
+#include "protocol/device_catalogue.h"
+#include "protocol/tag_block.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -233,11 +233,13 @@ void Form1::cmdGetSys_Click()
         CommandStack &stack = dispatcher().stack();
         switch (selectedLink()) {
         case Link::Serial:
-            for (qint16 code : {1, 75, 15})
+            for (qint16 code :
+                 {serial_cmd::ReadSystemInfo, serial_cmd::ReadGateway, serial_cmd::ReadTags})
                 stack.push(code);
             break;
         case Link::Network:
-            for (qint16 code : {1, 75, 101})
+            for (qint16 code : {network_cmd::ReadSystemParameters, network_cmd::ReadGateway,
+                                network_cmd::ReadTags})
                 stack.push(code);
             m_session->tagCaptureFlag = 0;
             break;
@@ -349,12 +351,15 @@ void Form1::cmdSetPara_Click()
         CommandStack &stack = dispatcher().stack();
         switch (selectedLink()) {
         case Link::Serial: {
-            const qint16 codes[] = {1, 4, 17};
+            const qint16 codes[] = {serial_cmd::ReadSystemInfo, serial_cmd::WriteSystemParameters,
+                                    serial_cmd::WriteTags};
             stack.load(kSerialIdleCommand, codes);
             break;
         }
         case Link::Network: {
-            const qint16 codes[] = {1, 101, 4, 102, 101};
+            const qint16 codes[] = {network_cmd::ReadSystemParameters, network_cmd::ReadTags,
+                                    network_cmd::WriteSystemParameters, network_cmd::WriteTags,
+                                    network_cmd::ReadTags};
             stack.load(kNetworkIdleCommand, codes);
             m_session->tagCaptureFlag = 1;
             break;
@@ -507,10 +512,10 @@ void Form1::bt_MAC_Click()
 
         switch (selectedLink()) {
         case Link::Serial:
-            dispatcher().stack().push(36);
+            dispatcher().stack().push(serial_cmd::WriteMac);
             break;
         case Link::Network:
-            dispatcher().stack().push(26);
+            dispatcher().stack().push(network_cmd::WriteMac);
             break;
         case Link::None:
             break;

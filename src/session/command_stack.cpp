@@ -38,13 +38,18 @@ void CommandStack::replacePending(std::span<const qint16> codes)
 
 void CommandStack::loadSerialStart()
 {
-    static constexpr qint16 kFirstReads[] = {82, 37, 75, 18, 15, 1, 57};
+    using namespace serial_cmd;
+    static constexpr qint16 kFirstReads[] = {ReadProfibus, ReadMac,        ReadGateway, ReadClock,
+                                             ReadTags,     ReadSystemInfo, ReadZigbee};
     load(kSerialIdleCommand, kFirstReads);
 }
 
 void CommandStack::loadNetworkStart()
 {
-    static constexpr qint16 kFirstReads[] = {25, 75, 9, 12, 63, 1, 101, 176};
+    using namespace network_cmd;
+    static constexpr qint16 kFirstReads[] = {ReadMac,   ReadGateway, ReadDido,
+                                             ReadClock, ReadWeekday, ReadSystemParameters,
+                                             ReadTags,  ReadZigbee};
     load(kNetworkIdleCommand, kFirstReads);
 }
 

@@ -2,6 +2,7 @@
 // The command stack: pending command codes, last in first out. Entry 0 holds
 // the idle command, which runs whenever nothing else is pending and is never
 // popped.
+#include "protocol/command_codes.h"
 #include <QtGlobal>
 
 #include <array>
@@ -10,8 +11,8 @@
 namespace kalmo {
 
 // Idle commands: DI/DO reads.
-inline constexpr qint16 kSerialIdleCommand = 13;
-inline constexpr qint16 kNetworkIdleCommand = 9;
+inline constexpr qint16 kSerialIdleCommand = serial_cmd::ReadDido;
+inline constexpr qint16 kNetworkIdleCommand = network_cmd::ReadDido;
 
 class CommandStack
 {
