@@ -1,24 +1,22 @@
 #include "app/form1.h"
 
-#include "features/system_info/system_info_panel.h"
-#include "features/image_files/image_file_panel.h"
-#include "transport/serial_link.h"
+#include "core/error_log.h"
 #include "features/clock_io/clock_io_panel.h"
 #include "features/common/controls.h"
+#include "features/dialogs/dialogs_feature.h"
+#include "features/image_files/image_file_panel.h"
 #include "features/maintenance/maintenance_panel.h"
 #include "features/network_identity/network_identity_panel.h"
-#include "features/dialogs/parameter_dialogs_panel.h"
-#include "features/zigbee/zigbee_panel.h"
-#include "core/error_log.h"
+#include "features/system_info/system_info_panel.h"
 #include "features/upgrade/upgrade_panel.h"
+#include "features/zigbee/zigbee_panel.h"
+#include "transport/serial_link.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QProgressBar>
-#include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -30,8 +28,6 @@ namespace kalmo {
 using namespace controls;
 
 namespace {
-
-constexpr int kHighestComPort = 128;
 
 // Fixed option lists, in list-index order.
 const QStringList &parityItems()
@@ -124,69 +120,9 @@ void reserveSpaceWhenHidden(QWidget *widget)
 
 } // namespace
 
-PortListing listSerialPorts(const QStringList &namedPorts, const QStringList &candidates,
-                            const std::function<bool(const QString &)> &testCom)
-{
-    PortListing listing;
-    for (const QString &name : namedPorts)
-        if (!listing.names.contains(name)) listing.names.append(name);
-    for (const QString &name : candidates)
-        if (!listing.names.contains(name) && testCom(name)) listing.names.append(name);
-    listing.selected = listing.names.isEmpty() ? -1 : 0;
-    return listing;
-}
-
-QStringList windowsPortCandidates()
-{
-    QStringList names;
-    names.reserve(kHighestComPort);
-    for (int n = 1; n <= kHighestComPort; ++n)
-        names.append(QStringLiteral("COM") + QString::number(n));
-    return names;
-}
-
-QStringList platformPortCandidates()
-{
-#ifdef Q_OS_WIN
-    return windowsPortCandidates();
-#else
-    QStringList names;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        names.append(info.portName());
-    return names;
-#endif
-}
-
-bool TestCom(const QString &portName)
-{
-    QSerialPort port;
-    port.setPortName(portName);
-    port.setBaudRate(QSerialPort::Baud9600);
-    port.setParity(QSerialPort::NoParity);
-    port.setDataBits(QSerialPort::Data8);
-    port.setStopBits(QSerialPort::OneStop);
-    if (!port.open(QIODevice::ReadWrite)) return false;
-    port.close();
-    return true;
-}
-
 QString clockDisplayText(const QDateTime &time)
 {
     return time.toString(QStringLiteral("yyyy年MM月dd日    hh:mm:ss"));
-}
-
-SerialPortChoice chooseSerialPort(const QString *selectedEntry, const SerialPortChoice &last)
-{
-    if (!selectedEntry) return last;
-    const QString name = selectedEntry->trimmed();
-    if (name.startsWith(QStringLiteral("COM"))) {
-        bool ok = false;
-        const int number = name.mid(3).toInt(&ok);
-        if (ok && number >= 1 && number <= 32768)
-            return {QStringLiteral("COM") + QString::number(number), qint16(number - 1)};
-    }
-    return {name, last.index};
 }
 
 Form1::Form1(const ProgramOptions &options, QWidget *parent)
@@ -194,6 +130,17 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
       endProgram([] { QCoreApplication::exit(0); }), m_options(options)
 {
     setObjectName(QStringLiteral("Form1"));
+
+    m_session = new Session(static_cast<SessionView &>(*this), this);
+    Timer1 = m_session->Timer1;
+    Timer2 = m_session->Timer2;
+    timMscon = m_session->timMscon;
+    Sleep_Timer = m_session->Sleep_Timer;
+    ProgressTimer = m_session->ProgressTimer;
+    timCheckDevice = m_session->timCheckDevice;
+    Comm1 = m_session->Comm1;
+    wsckR_W = m_session->wsckR_W;
+    buildSections();
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -206,17 +153,6 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
     resize(1300, 640);
 
     buildTimers();
-
-    m_session = new Session(static_cast<SessionView &>(*this), this);
-    Timer1 = m_session->Timer1;
-    Timer2 = m_session->Timer2;
-    timMscon = m_session->timMscon;
-    Sleep_Timer = m_session->Sleep_Timer;
-    ProgressTimer = m_session->ProgressTimer;
-    timCheckDevice = m_session->timCheckDevice;
-    Comm1 = m_session->Comm1;
-    wsckR_W = m_session->wsckR_W;
-    registerWithSession();
 
     showMessageBox = [this](const MessageBoxRequest &request) {
         auto *box =
@@ -241,7 +177,6 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
     connect(StartRun, &QPushButton::clicked, this, &Form1::StartRun_Click);
     connect(cmdPause, &QPushButton::clicked, this, &Form1::cmdPause_Click);
     connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
-    connectPanel();
     buildNetworkLink();
 
     // Shortcuts work whichever control of the window has the focus.
@@ -346,15 +281,6 @@ QTabWidget *Form1::buildBody()
     bodyTabs = new QTabWidget(this);
     bodyTabs->setObjectName(QStringLiteral("bodyTabs"));
 
-    systemInfo = new SystemInfoPanel;
-    clockIo = new ClockIoPanel;
-    networkIdentity = new NetworkIdentityPanel;
-    zigbee = new ZigbeePanel;
-    maintenance = new MaintenancePanel;
-    upgrade = new UpgradePanel;
-    imageFiles = new ImageFilePanel;
-    parameterDialogs = new ParameterDialogsPanel;
-
     auto *network = new QWidget;
     {
         auto *row = new QHBoxLayout(network);
@@ -397,9 +323,6 @@ void Form1::Form_Load()
         for (RangeBounds &range : rangeTable)
             range = RangeBounds{32767, 0};
         rangeTableValid = true;
-
-        for (QCheckBox *box : maintenance->Check_SysParam)
-            box->setChecked(true);
 
         timMscon->stop();
         Timer1->stop();
@@ -503,7 +426,7 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::Form_Unload()
 {
-    if (slaveInfoForm) slaveInfoForm->close();
+    if (dialogsFeature->slaveInfoForm) dialogsFeature->slaveInfoForm->close();
 }
 
 void Form1::ForCustomer()

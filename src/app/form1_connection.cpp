@@ -5,15 +5,9 @@
 
 #include "features/common/controls.h"
 
-#include "features/system_info/system_info_panel.h"
-#include "features/image_files/image_file_panel.h"
-#include "transport/serial_link.h"
-#include "features/clock_io/clock_io_panel.h"
-#include "features/maintenance/maintenance_panel.h"
-#include "features/network_identity/network_identity_panel.h"
-#include "features/zigbee/zigbee_panel.h"
 #include "core/error_log.h"
 #include "core/error_texts.h"
+#include "transport/serial_link.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -34,7 +28,6 @@ const QString kNetworkHint = QStringLiteral("点击“开始”后，请选择�
 const QString kRunStartedText = QStringLiteral("运行开始................");
 const QString kSerialErrorTitle = QStringLiteral("请注意串行口错误!");
 const QString kRetryText = QStringLiteral("请确认设置正确后,重新开始");
-const QDate kStoppedProductionDate(1976, 4, 5);
 
 // Opening the port failed: the comm-control number and the platform's words.
 class SerialOpenError : public ProcedureError
@@ -53,29 +46,18 @@ public:
 
 void Form1::optComm_Click(int index)
 {
+    StartRun->setEnabled(true);
     if (index == 0) {
-        maintenance->bt_CheckRAM->show();
-        zigbee->Cmd_TestZigbee->show();
-        StartRun->setEnabled(true);
         ComPort->show();
         ComPort->setEnabled(true);
         if (ComPort->count() > 0) ComPort->setCurrentIndex(0);
-        systemInfo->txtPD_Tag->setEnabled(true);
         Text2->setText(kSerialHint);
+        tellSections(ConnectionEvent::SerialChosen);
     } else {
-        zigbee->Cmd_TestZigbee->hide();
-        maintenance->bt_CheckRAM->hide();
-        StartRun->setEnabled(true);
         ComPort->hide();
         ComPort->setEnabled(false);
         Text2->setText(kNetworkHint);
-        systemInfo->txtDevID->clear();
-        systemInfo->txtPD_Tag->clear();
-        systemInfo->txtPD_Tag->setEnabled(true);
-        for (QWidget *w : std::initializer_list<QWidget *>{
-                 maintenance->cmdClearCode, maintenance->cmdCheckLight, maintenance->cmdStopCheck,
-                 maintenance->btRProfibus, maintenance->ckProfibus})
-            w->setEnabled(false);
+        tellSections(ConnectionEvent::NetworkChosen);
     }
 }
 
@@ -101,35 +83,15 @@ void Form1::lockLinkChoice()
     optComm[1]->setEnabled(false);
     ComPort->setEnabled(false);
     StartRun->setEnabled(false);
-    setBold(systemInfo->txtDevID, false);
-    setBold(systemInfo->txtPD_Tag, false);
 }
 
 void Form1::startSerialLink()
 {
     try {
         lockLinkChoice();
-
-        clockIo->cmdReclock->setEnabled(true);
-        systemInfo->txtDevID->clear();
-        systemInfo->txtPD_Tag->clear();
-
         timMscon->setInterval(kReceiveTimeoutMs);
         Timer1->setInterval(kDispatchIntervalMs);
-
-        systemInfo->cmdGetSys->setEnabled(true);
-        for (int p = 0; p < 2; ++p)
-            for (QComboBox *list :
-                 {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
-                  systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]})
-                list->setEnabled(true);
-        for (QWidget *w : std::initializer_list<QWidget *>{
-                 maintenance->cmdClearCode, maintenance->cmdCheckLight, maintenance->cmdStopCheck,
-                 systemInfo->datePicker, systemInfo->timePicker, maintenance->btRProfibus,
-                 maintenance->ckProfibus})
-            w->setEnabled(true);
-        imageFiles->cmdSave->show();
-        imageFiles->cmdRead->show();
+        tellSections(ConnectionEvent::SerialStarting);
 
         if (Comm1->isOpen()) Comm1->close();
 
@@ -163,10 +125,8 @@ void Form1::openingFailed(const QString &text)
     optComm[1]->setEnabled(true);
     ComPort->setEnabled(true);
     StartRun->setEnabled(true);
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             cmdStop, maintenance->cmdClearCode, maintenance->cmdCheckLight,
-             maintenance->cmdStopCheck, maintenance->btRProfibus, maintenance->ckProfibus})
-        w->setEnabled(false);
+    cmdStop->setEnabled(false);
+    tellSections(ConnectionEvent::OpeningFailed);
     Text2->setText(kRetryText);
     ForCustomer();
 }
@@ -224,36 +184,9 @@ void Form1::cmdStop_Click()
     const bool serial = optComm[0]->isChecked();
     const bool network = optComm[1]->isChecked();
 
-    for (Lamp *lamp : systemInfo->shpFlash)
-        lamp->setColor(Qt::white);
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             clockIo->clkDate, clockIo->clkTime, clockIo->cmdWrclock, clockIo->cmdTimeInit,
-             clockIo->cmdReclock, zigbee->Combo_zlogic, zigbee->Combo_Nettype, zigbee->Text_DNO})
-        w->setEnabled(false);
-    for (QLineEdit *box : zigbee->txt_AC)
-        box->setEnabled(false);
-    for (QLineEdit *box : zigbee->txt_EXPAN)
-        box->setEnabled(false);
-    for (QCheckBox *box : zigbee->Check1)
-        box->setEnabled(false);
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             zigbee->Zigbee_Enable, zigbee->Cmd_ReadzParam, zigbee->Cmd_WritezParam,
-             zigbee->Cmd_TestZigbee, zigbee->Cmd_Advance})
-        w->setEnabled(false);
-    for (QLineEdit *box :
-         {systemInfo->txtSubErr, systemInfo->txtSubcommIntv, systemInfo->txtSubWaitTime,
-          systemInfo->txtDIPrevent, systemInfo->cpuTxt, systemInfo->uPortTxt,
-          systemInfo->txtHardAddr, systemInfo->txtCellPressure})
-        box->clear();
-
     StartRun->setEnabled(true);
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             cmdStop, maintenance->cmdClearCode, maintenance->cmdCheckLight,
-             maintenance->cmdStopCheck, maintenance->btRProfibus, maintenance->ckProfibus})
-        w->setEnabled(false);
-
-    dispatcher().stop();
-
+    cmdStop->setEnabled(false);
+    m_session->dispatcher().stop();
     optComm[0]->setEnabled(true);
     optComm[1]->setEnabled(true);
     if (serial) {
@@ -262,65 +195,18 @@ void Form1::cmdStop_Click()
     } else if (network) {
         stopNetworkLink();
     }
-
-    systemInfo->lblNUM->clear();
-    systemInfo->txthardwarenum->clear();
-    systemInfo->txtSeries->clear();
-    systemInfo->lblVersion->clear();
-    systemInfo->txtInnerVersion->clear();
-    systemInfo->txtModuleAddr->clear();
-    systemInfo->txtDevID->clear();
-    systemInfo->txtPD_Tag->clear();
-    for (int p = 0; p < 2; ++p)
-        for (QComboBox *list :
-             {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
-              systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]})
-            list->setCurrentIndex(-1);
-
-    systemInfo->datePicker->setDate(kStoppedProductionDate);
-    systemInfo->timePicker->setTime(QTime(0, 0, 0));
-    systemInfo->datePicker->setEnabled(false);
-    systemInfo->timePicker->setEnabled(false);
-
     m_session->resetCounters();
-
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             systemInfo->cmdGetSys, systemInfo->cmdSetPara, imageFiles->cmdSave, cmdPause,
-             imageFiles->cmdRead, imageFiles->ReadTxtPublic})
-        w->setEnabled(false);
-    cmdPause->setText(kPauseCaption);
-    imageFiles->cmdSave->show();
-    imageFiles->cmdRead->show();
-
-    for (QLineEdit *box : systemInfo->txtIp)
-        box->clear();
-    for (QLineEdit *box : networkIdentity->txt_MAC)
-        box->clear();
+    resetPauseButton(false);
+    tellSections(ConnectionEvent::Stopped);
     Text2->clear();
-    systemInfo->ScanCtrl->clear();
-    systemInfo->ScanInterval->clear();
-    for (QLineEdit *box : systemInfo->txt_RSDataTime)
-        box->clear();
-    for (Lamp *lamp : maintenance->ram_sap)
-        lamp->setColor(Qt::white);
-    for (int p = 0; p < 2; ++p)
-        for (QComboBox *list :
-             {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
-              systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]})
-            list->setEnabled(false);
-
     ForCustomer();
 }
 
-// ---- Progress --------------------------------------------------------------
-
-void Form1::showProgress(const ProgressState &progress)
+// The pause button: enabled or not, and back to "暂停".
+void Form1::resetPauseButton(bool enabled)
 {
-    ProgressBar->setRange(0, progress.maximum);
-    ProgressBar->setValue(progress.value);
-    ProgressBar->setVisible(progress.visible);
-    lb_ProgProc->setText(progress.label);
-    lb_ProgProc->setVisible(progress.visible);
+    cmdPause->setEnabled(enabled);
+    cmdPause->setText(kPauseCaption);
 }
 
 } // namespace kalmo

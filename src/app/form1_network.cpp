@@ -6,13 +6,9 @@
 
 #include "features/common/controls.h"
 
-#include "features/system_info/system_info_panel.h"
-#include "features/image_files/image_file_panel.h"
-#include "features/clock_io/clock_io_panel.h"
-#include "features/maintenance/maintenance_panel.h"
-#include "features/network_identity/network_identity_panel.h"
 #include "core/error_log.h"
 #include "core/error_texts.h"
+#include "features/system_info/system_info_feature.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -27,8 +23,6 @@ using controls::setBold;
 namespace {
 
 const QString kRunStartedText = QStringLiteral("运行开始................");
-// The production pickers while no device has been read.
-const QDate kNoProductionDate(1900, 1, 1);
 
 } // namespace
 
@@ -51,6 +45,7 @@ void Form1::buildNetworkLink()
 void Form1::startNetworkLink()
 {
     lockLinkChoice();
+    tellSections(ConnectionEvent::NetworkListening);
 
     timMscon->setInterval(kReceiveTimeoutMs);
     Timer1->setInterval(kDispatchIntervalMs);
@@ -83,10 +78,8 @@ void Form1::listeningFailed(const SocketFailure &failure)
     optComm[0]->setEnabled(true);
     optComm[1]->setEnabled(true);
     StartRun->setEnabled(true);
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             cmdStop, maintenance->cmdClearCode, maintenance->cmdCheckLight,
-             maintenance->cmdStopCheck, maintenance->btRProfibus, maintenance->ckProfibus})
-        w->setEnabled(false);
+    cmdStop->setEnabled(false);
+    tellSections(ConnectionEvent::OpeningFailed);
     Text2->setText(kRestartAfterErrorText);
     ForCustomer();
 }
@@ -156,20 +149,19 @@ void Form1::cmbDevice_Click()
 {
     runLogged(kDeviceChoiceLabel, [&] {
         const int index = cmbDevice->currentIndex();
-        resetPanelForDeviceChoice();
+        // The panel is reset for the device: nothing read yet.
+        m_session->resetCounters();
+        Timer1->stop();
+        timMscon->stop();
+        resetPauseButton(false);
+        tellSections(ConnectionEvent::DeviceChosen);
         Text2->setText(kReadingInformationText);
 
         const DeviceEntry entry = deviceTable.entryForItem(index);
         const QString itemText = cmbDevice->itemText(index);
         const QStringList parts = itemText.split(u'.');
-        if (parts.size() != qsizetype(systemInfo->txtIp.size()))
-            throw ProcedureError(subscriptOutOfRangeText());
-        for (std::size_t i = 0; i < systemInfo->txtIp.size(); ++i)
-            systemInfo->txtIp[i]->setText(parts[qsizetype(i)]);
-
-        setBold(systemInfo->txtDevID, false);
-        systemInfo->txthardwarenum->clear();
-        systemInfo->txtPD_Tag->setText(entry.pdTagText());
+        if (parts.size() != 4) throw ProcedureError(subscriptOutOfRangeText());
+        systemInfoFeature->showChosenDevice(parts, entry.pdTagText());
 
         if (const auto failure = wsckR_W->aim(itemText, entry.servicePort))
             throw ProcedureError(WinsockErrorText(failure->number, failure->description));
@@ -180,55 +172,6 @@ void Form1::cmbDevice_Click()
         dispatcher().stack().loadNetworkStart();
         Timer1->start();
     });
-}
-
-void Form1::resetPanelForDeviceChoice()
-{
-    m_session->resetCounters();
-    clockIo->cmdReclock->setEnabled(true);
-    Timer1->stop();
-    timMscon->stop();
-
-    clearDeviceBoxes();
-    for (QLineEdit *box : systemInfo->txt_RSDataTime)
-        box->clear();
-    for (int p = 0; p < 2; ++p)
-        for (QComboBox *list :
-             {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
-              systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]}) {
-            list->setCurrentIndex(-1);
-            list->setEnabled(false);
-        }
-    systemInfo->datePicker->setDate(kNoProductionDate);
-    systemInfo->timePicker->setTime(QTime(0, 0, 0));
-    systemInfo->datePicker->setEnabled(false);
-    systemInfo->timePicker->setEnabled(false);
-    for (QLineEdit *box : networkIdentity->txt_MAC)
-        box->clear();
-
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             maintenance->cmdClearCode, maintenance->cmdCheckLight, maintenance->cmdStopCheck,
-             systemInfo->cmdSetPara, maintenance->btRProfibus, maintenance->ckProfibus,
-             imageFiles->cmdSave, cmdPause, imageFiles->cmdRead, imageFiles->ReadTxtPublic})
-        w->setEnabled(false);
-    clockIo->disablePoints();
-    systemInfo->cmdGetSys->setEnabled(true);
-    cmdPause->setText(kPauseCaption);
-    imageFiles->cmdSave->show();
-    imageFiles->cmdRead->show();
-    for (Lamp *lamp : maintenance->ram_sap)
-        lamp->setColor(Qt::white);
-}
-
-// The identity and version boxes emptied when the device changes or goes.
-void Form1::clearDeviceBoxes()
-{
-    for (QLineEdit *box : {systemInfo->lblNUM, systemInfo->txtSeries, systemInfo->txtInnerVersion,
-                           systemInfo->txtModuleAddr, systemInfo->txtDevID, systemInfo->txtPD_Tag,
-                           systemInfo->txtDIPrevent, systemInfo->cpuTxt, systemInfo->uPortTxt,
-                           systemInfo->txtHardAddr, systemInfo->txtCellPressure})
-        box->clear();
-    systemInfo->lblVersion->clear();
 }
 
 // ---- Presence ---------------------------------------------------------------
@@ -244,26 +187,18 @@ void Form1::timCheckDevice_Timer()
         for (const DeviceDeparture &departure : departures) {
             switch (departure.kind) {
             case DeviceDeparture::Kind::LastDevice:
-                for (QLineEdit *box : systemInfo->txtIp)
-                    box->clear();
                 cmbDevice->removeItem(int(departure.index));
                 timCheckDevice->stop();
                 cmbDevice->hide();
                 Text2->setText(kNoDeviceOnlineText);
                 stopReadingLostDevice();
-                for (QWidget *w : std::initializer_list<QWidget *>{
-                         maintenance->cmdClearCode, maintenance->cmdCheckLight,
-                         maintenance->cmdStopCheck, maintenance->btRProfibus,
-                         maintenance->ckProfibus})
-                    w->setEnabled(false);
-                for (Lamp *lamp : maintenance->ram_sap)
-                    lamp->setColor(Qt::white);
+                tellSections(ConnectionEvent::LastDeviceGone);
                 break;
             case DeviceDeparture::Kind::Chosen:
-                for (QLineEdit *box : systemInfo->txtIp)
-                    box->clear();
                 Text2->setText(kChosenDeviceOfflineText);
-                chosenDeviceGone();
+                stopReadingLostDevice();
+                resetPauseButton(false);
+                tellSections(ConnectionEvent::ChosenDeviceGone);
                 cmbDevice->removeItem(int(departure.index));
                 // No entry stays shown as chosen.
                 cmbDevice->setCurrentIndex(-1);
@@ -275,65 +210,20 @@ void Form1::timCheckDevice_Timer()
             }
         }
 
-        if (cmbDevice->count() == 0) disablePanelWithoutDevice();
+        // Nothing listed any more: nothing to read or write.
+        if (cmbDevice->count() == 0) {
+            resetPauseButton(false);
+            tellSections(ConnectionEvent::NoDeviceListed);
+        }
     });
 }
 
-// The chosen device is gone: no more reads, the counters back to 0 and its
-// values off the panel.
+// The chosen device is gone: no more reads, the counters back to 0.
 void Form1::stopReadingLostDevice()
 {
     Timer1->stop();
     timMscon->stop();
     m_session->resetCounters();
-    clearDeviceBoxes();
-}
-
-// The chosen device went silent while others are still listed.
-void Form1::chosenDeviceGone()
-{
-    stopReadingLostDevice();
-
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             systemInfo->cmdGetSys, systemInfo->cmdSetPara, systemInfo->datePicker,
-             systemInfo->timePicker, imageFiles->cmdSave, cmdPause, imageFiles->cmdRead,
-             imageFiles->ReadTxtPublic, maintenance->cmdClearCode, maintenance->cmdCheckLight,
-             maintenance->cmdStopCheck, maintenance->btRProfibus, maintenance->ckProfibus})
-        w->setEnabled(false);
-    cmdPause->setText(kPauseCaption);
-    for (int p = 0; p < 2; ++p)
-        for (QComboBox *list :
-             {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
-              systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]}) {
-            list->setEnabled(false);
-            list->setCurrentIndex(-1);
-        }
-    clockIo->disablePoints();
-    for (Lamp *lamp : maintenance->ram_sap)
-        lamp->setColor(Qt::white);
-    systemInfo->datePicker->setDate(kNoProductionDate);
-    systemInfo->timePicker->setTime(QTime(0, 0, 0));
-    for (int i = 0; i < ClockIoPanel::kPointCount; ++i)
-        clockIo->paintPoint(i, false); // the button face colour
-}
-
-// Nothing listed any more: nothing to read or write.
-void Form1::disablePanelWithoutDevice()
-{
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             systemInfo->cmdGetSys, systemInfo->cmdSetPara, systemInfo->datePicker,
-             systemInfo->timePicker, imageFiles->cmdSave, cmdPause, imageFiles->cmdRead,
-             imageFiles->ReadTxtPublic})
-        w->setEnabled(false);
-    cmdPause->setText(kPauseCaption);
-    for (int p = 0; p < 2; ++p)
-        for (QComboBox *list :
-             {systemInfo->Combo6[p], systemInfo->Combo7[p], systemInfo->Combo8[p],
-              systemInfo->Combo9[p], systemInfo->Combo10[p], systemInfo->ComboMS[p]})
-            list->setEnabled(false);
-    clockIo->disablePoints();
-    for (Lamp *lamp : maintenance->ram_sap)
-        lamp->setColor(Qt::white);
 }
 
 } // namespace kalmo

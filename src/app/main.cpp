@@ -4,8 +4,8 @@
 #include "core/codepage.h"
 
 #include <QApplication>
-#include <optional>
 #include <QTimer>
+#include <optional>
 
 #include <cstdio>
 #include <memory>

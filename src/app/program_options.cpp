@@ -1,8 +1,8 @@
 #include "app/program_options.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QRegularExpression>
 

@@ -12,12 +12,12 @@ struct ProgramOptions
 {
     enum class Link { Serial, Network };
 
-    QStringList ports;          // --port, in the order given; listed first in ComPort
-    Link link = Link::Serial;   // --link
-    QString device;             // --device A.B.C.D (network mode)
+    QStringList ports;                      // --port, in the order given; listed first in ComPort
+    Link link = Link::Serial;               // --link
+    QString device;                         // --device A.B.C.D (network mode)
     std::optional<double> quitAfterSeconds; // --quit-after
-    QString screenshotFile;     // --screenshot
-    QString commandLineRecord;  // everything after the options
+    QString screenshotFile;                 // --screenshot
+    QString commandLineRecord;              // everything after the options
 };
 
 struct ParsedOptions

@@ -119,12 +119,10 @@ Session::BuilderFunction Session::onlyOn(Link link, BuilderFunction builder)
 // The bare serial reads: the row has made the whole request, nothing is added.
 void Session::registerOwnBuilders()
 {
-    const BuilderFunction bare = onlyOn(Link::Serial, [](BuildContext &) {
-        return BuildOutcome::built();
-    });
-    for (const Builder builder :
-         {Builder::GetSysInfo, Builder::GetPdtag, Builder::ClockRead, Builder::MacRead,
-          Builder::RamTest})
+    const BuilderFunction bare =
+        onlyOn(Link::Serial, [](BuildContext &) { return BuildOutcome::built(); });
+    for (const Builder builder : {Builder::GetSysInfo, Builder::GetPdtag, Builder::ClockRead,
+                                  Builder::MacRead, Builder::RamTest})
         registerBuilder(builder, bare);
 }
 

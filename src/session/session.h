@@ -8,6 +8,7 @@
 #include "protocol/link_profile.h"
 #include "protocol/network_replies.h"
 #include "protocol/serial_replies.h"
+#include "protocol/sys_param_block.h"
 #include "session/dispatcher.h"
 #include "session/progress.h"
 
@@ -15,8 +16,8 @@
 #include <QList>
 #include <QObject>
 
-#include <functional>
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -144,6 +145,8 @@ public:
     qint32 receiveTimeoutCounter = 0; // Text3
     ProgressState progress;
     UpgradeTransfer upgrade;
+    // The system parameter record of the device, as read and as written back.
+    SysParamRecord sysParam;
     // Set by the system-parameter write on the network: the next tag read
     // fills the write payload instead of the panel. Cleared by the read button.
     qint16 tagCaptureFlag = 0;

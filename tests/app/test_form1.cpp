@@ -2,6 +2,7 @@
 // state, the serial-port list, the clock label, the keyboard shortcuts, the
 // exit button, and every control the panel is expected to carry.
 #include "app/form1.h"
+#include "features/dialogs/dialogs_feature.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -378,7 +379,7 @@ void TestForm1::escClosesAndUnloadsSlaveForm()
 {
     Form1 w{ProgramOptions{}};
     QWidget slaveForm;
-    w.slaveInfoForm = &slaveForm;
+    w.dialogsFeature->slaveInfoForm = &slaveForm;
     slaveForm.show();
     showAndActivate(w);
     QLineEdit *box = control<QLineEdit>(w, "txtPD_Tag");
@@ -433,7 +434,7 @@ void TestForm1::exitButtonEndsProgramAtOnce()
     int ends = 0;
     w.endProgram = [&] { ++ends; };
     QWidget slaveForm;
-    w.slaveInfoForm = &slaveForm;
+    w.dialogsFeature->slaveInfoForm = &slaveForm;
     slaveForm.show();
     showAndActivate(w);
 

@@ -4,6 +4,7 @@
 // exact control; the first reads go over real loopback sockets to a device
 // end the test holds on 127.0.0.2, answered by the virtual controller.
 #include "app/form1.h"
+#include "features/zigbee/zigbee_feature.h"
 
 #include "transport/discovery.h"
 #include "transport/udp_service.h"
@@ -594,12 +595,12 @@ void TestForm1Network::firstReadsInOrder()
     // What the first reads put on the panel.
     QCOMPARE(control<QLineEdit>(w, "txtDeviceType")->text(), QStringLiteral("KVRQ101"));
     QCOMPARE(control<QLabel>(w, "lb_BookNo")->text(), QStringLiteral("2.1"));
-    QCOMPARE(w.sysParam.DeviceType, quint8(8));
+    QCOMPARE(w.session().sysParam.DeviceType, quint8(8));
     QCOMPARE(control<QDateEdit>(w, "clkDate")->date(), QDate(2024, 3, 15));
     QCOMPARE(control<QTimeEdit>(w, "clkTime")->time(), QTime(13, 45, 30));
     QCOMPARE(control<QComboBox>(w, "Combo_WeekDay")->currentIndex(), 4);
-    QCOMPARE(w.zigbeeRecord.deviceNumber, device.controller.state().zigbee.deviceNumber);
-    QCOMPARE(w.zigbeeRecord.channelMask, device.controller.state().zigbee.channelMask);
+    QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceNumber, device.controller.state().zigbee.deviceNumber);
+    QCOMPARE(w.zigbeeFeature->zigbeeRecord.channelMask, device.controller.state().zigbee.channelMask);
     QVERIFY(rig.boxes.isEmpty());
     QVERIFY(errorLog().isEmpty());
 }
@@ -858,9 +859,9 @@ void TestForm1Network::systemParameters()
 
     QCOMPARE(w.Text2->text(), QStringLiteral("读系统参数成功"));
     QVERIFY(rig.stillWaiting());
-    QCOMPARE(w.sysParam.SerialNumber, 42);
-    QCOMPARE(w.sysParam.IpAddress, (std::array<quint8, 4>{192, 168, 1, 20}));
-    QCOMPARE(w.sysParam.DeviceType, quint8(typeCode));
+    QCOMPARE(w.session().sysParam.SerialNumber, 42);
+    QCOMPARE(w.session().sysParam.IpAddress, (std::array<quint8, 4>{192, 168, 1, 20}));
+    QCOMPARE(w.session().sysParam.DeviceType, quint8(typeCode));
     QCOMPARE(control<QLabel>(w, "lb_BookNo")->text(), QStringLiteral("1.3"));
     QCOMPARE(control<QLineEdit>(w, "txtDeviceType")->text(), typeName);
     QCOMPARE(control<QLineEdit>(w, "Text_ErrorTimeComm2")->text(), QStringLiteral("7"));
@@ -1043,7 +1044,7 @@ void TestForm1Network::zigbeeBlock()
 
     QCOMPARE(w.Text2->text(), QStringLiteral("读取zigbee参数成功"));
     QVERIFY(rig.resumed());
-    const ZigbeeRecord &z = w.zigbeeRecord;
+    const ZigbeeRecord &z = w.zigbeeFeature->zigbeeRecord;
     QCOMPARE(z.deviceLogic, quint8(2));
     QCOMPARE(z.networkType, quint8(3));
     QCOMPARE(z.deviceNumber, quint16(0x1234));
@@ -1061,7 +1062,7 @@ void TestForm1Network::zigbeeBlock()
     // A block cut short leaves the record and is logged; the time-out ends the wait.
     rig.outstanding(14000, 1);
     w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, hex("0909")));
-    QCOMPARE(w.zigbeeRecord.deviceLogic, quint8(2));
+    QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceLogic, quint8(2));
     QVERIFY(errorLog().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")));
     // Timer1 was restarted before the block was split.
     QVERIFY(rig.resumed());

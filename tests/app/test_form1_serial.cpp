@@ -4,6 +4,8 @@
 // drives; the virtual controller answers in-process where a real answer is
 // wanted.
 #include "app/form1.h"
+#include "features/zigbee/zigbee_feature.h"
+#include "features/dialogs/dialogs_feature.h"
 
 #include "protocol/frames.h"
 #include "transport/serial_link.h"
@@ -259,8 +261,8 @@ void TestForm1Serial::startSequence()
     QCOMPARE(control<QComboBox>(w, "Combo_WeekDay")->currentIndex(), 4);
     QVERIFY(control<QCheckBox>(w, "ckProfibus")->isChecked());
     QCOMPARE(control<QCheckBox>(w, "ckProfibus")->text(), QStringLiteral("开启"));
-    QCOMPARE(w.zigbeeRecord.deviceNumber, rig.controller.state().zigbee.deviceNumber);
-    QCOMPARE(w.zigbeeRecord.channelMask, rig.controller.state().zigbee.channelMask);
+    QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceNumber, rig.controller.state().zigbee.deviceNumber);
+    QCOMPARE(w.zigbeeFeature->zigbeeRecord.channelMask, rig.controller.state().zigbee.channelMask);
     QVERIFY(rig.boxes.isEmpty());
     QVERIFY(errorLog().isEmpty());
 }
@@ -461,7 +463,7 @@ void TestForm1Serial::incompleteRepliesEndByTimeOut()
     QCOMPARE(w.Text2->text(), QStringLiteral("正在读取zigbee配置参数"));
     QVERIFY(w.Timer2->isActive());
     QVERIFY(!w.Timer1->isActive());
-    QCOMPARE(w.zigbeeRecord, ZigbeeRecord{});
+    QCOMPARE(w.zigbeeFeature->zigbeeRecord, ZigbeeRecord{});
 
     w.session().timMscon_Timer();
     QCOMPARE(w.Text3->text(), QStringLiteral(" 1"));
@@ -482,7 +484,7 @@ void TestForm1Serial::checksumFailureIsShownAndDropped()
     QCOMPARE(w.Text2->text(), QStringLiteral("CRC 校验错误"));
     QVERIFY(w.Timer2->isActive());
     QVERIFY(!w.Timer1->isActive());
-    QCOMPARE(w.zigbeeRecord, ZigbeeRecord{});
+    QCOMPARE(w.zigbeeFeature->zigbeeRecord, ZigbeeRecord{});
     w.session().Timer2_Timer();
     QCOMPARE(w.Text2->text(), QStringLiteral("通讯超时"));
 }
@@ -619,7 +621,7 @@ void TestForm1Serial::failingDecodeEndsHandler()
     QCOMPARE(w->Timer1->isActive(), resumed);
     QCOMPARE(w->Timer2->isActive(), !resumed); // else the time-out ends the wait
     QVERIFY(errorLog().contains(QStringLiteral("\"comm1_OnComm(Form1)\"")));
-    QCOMPARE(w->zigbeeRecord, ZigbeeRecord{});
+    QCOMPARE(w->zigbeeFeature->zigbeeRecord, ZigbeeRecord{});
     QCOMPARE(control<QDateEdit>(*w, "clkDate")->date(), date);
     QCOMPARE(control<QLabel>(*w, "lb_BookNo")->text(), QString());
     QVERIFY(boxes.isEmpty());
@@ -686,8 +688,8 @@ void TestForm1Serial::systemInformation()
     QCOMPARE(w->Text2->text(), QStringLiteral("取系统信息"));
     QCOMPARE(control<QLabel>(*w, "lb_BookNo")->text(), bootText);
     QCOMPARE(control<QLineEdit>(*w, "txtDeviceType")->text(), name);
-    QCOMPARE(int(w->sysParam.DeviceType), type);
-    QCOMPARE(w->sysParam.FirmwareVersion, quint16(0x1234));
+    QCOMPARE(int(w->session().sysParam.DeviceType), type);
+    QCOMPARE(w->session().sysParam.FirmwareVersion, quint16(0x1234));
     QCOMPARE(control<QLineEdit>(*w, "Text_ErrorTimeComm2")->text(), QStringLiteral("7"));
     QCOMPARE(control<QLineEdit>(*w, "Text_InterTimeComm2")->text(), QStringLiteral("4660"));
     QCOMPARE(control<QLineEdit>(*w, "Text_WaitTimeComm2")->text(), QStringLiteral("65535"));
@@ -832,9 +834,9 @@ void TestForm1Serial::profibusAndCan()
         QCOMPARE(box->isChecked(), profibus);
         QCOMPARE(box->text(), caption);
     }
-    QCOMPARE(w->canReplyValues.canBaudIndex, baud);
-    QCOMPARE(w->canReplyValues.canMsIndex, ms);
-    QCOMPARE(w->canReplyValues.checkValue, check);
+    QCOMPARE(w->dialogsFeature->canReplyValues.canBaudIndex, baud);
+    QCOMPARE(w->dialogsFeature->canReplyValues.canMsIndex, ms);
+    QCOMPARE(w->dialogsFeature->canReplyValues.checkValue, check);
 }
 
 void TestForm1Serial::replyActions()
@@ -850,10 +852,10 @@ void TestForm1Serial::replyActions()
     QCOMPARE(w->Timer2->interval(), 300);
 
     // Sensor types refresh that one field of the record.
-    w->sysParam.SerialNumber = 77;
+    w->session().sysParam.SerialNumber = 77;
     w->session().receiveSerial(frame(5, hex("01020304050607")));
-    QCOMPARE(w->sysParam.SensorTypes, (std::array<quint8, 7>{1, 2, 3, 4, 5, 6, 7}));
-    QCOMPARE(w->sysParam.SerialNumber, 77);
+    QCOMPARE(w->session().sysParam.SensorTypes, (std::array<quint8, 7>{1, 2, 3, 4, 5, 6, 7}));
+    QCOMPARE(w->session().sysParam.SerialNumber, 77);
 
     // Long writes: receive time-out 5000 ms.
     w->timMscon->setInterval(8000);
@@ -875,8 +877,8 @@ void TestForm1Serial::replyActions()
 
     // The Zigbee block goes into the Zigbee record (its layout: test_serial_replies).
     w->session().receiveSerial(frame(57, QByteArray::fromHex("0205341200080004") + QByteArray(26, '\x01')));
-    QCOMPARE(w->zigbeeRecord.deviceNumber, quint16(0x1234));
-    QCOMPARE(w->zigbeeRecord.channelMask, quint32(0x04000800));
+    QCOMPARE(w->zigbeeFeature->zigbeeRecord.deviceNumber, quint16(0x1234));
+    QCOMPARE(w->zigbeeFeature->zigbeeRecord.channelMask, quint32(0x04000800));
 }
 
 void TestForm1Serial::builders_data()
@@ -951,8 +953,8 @@ void TestForm1Serial::diDoReadFollowsModel()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    w.sysParam.DeviceType = quint8(type);
-    w.sysParam.FirmwareVersion = quint16(firmware);
+    w.session().sysParam.DeviceType = quint8(type);
+    w.session().sysParam.FirmwareVersion = quint16(firmware);
     w.dispatcher().stack().clear();
     w.dispatcher().stack().push(82);
     rig.answer(rig.step(7));

@@ -3,6 +3,7 @@
 // lists it, chooses it by itself as --device asks, reads it and settles on
 // the idle DI/DO read.
 #include "app/form1.h"
+#include "features/zigbee/zigbee_feature.h"
 
 #include "transport/discovery.h"
 #include "sim/udp_endpoint.h"
@@ -75,7 +76,7 @@ private slots:
         QCOMPARE(text("txtDeviceType"), QStringLiteral("KVRQ101"));
         QCOMPARE(text("lb_BookNo"), QStringLiteral("1.3"));
         QCOMPARE(w.findChild<QDateEdit *>("clkDate")->date(), controller.clockReading().date());
-        QCOMPARE(w.zigbeeRecord.deviceNumber, controller.state().zigbee.deviceNumber);
+        QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceNumber, controller.state().zigbee.deviceNumber);
         QCOMPARE(w.Text3->text(), QStringLiteral("0")); // no reply went missing
         QVERIFY(boxes.isEmpty());
         QVERIFY(!QFile::exists(QStringLiteral("TAVG501ErrorLog.ini")));

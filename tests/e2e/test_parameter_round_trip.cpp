@@ -4,6 +4,7 @@
 // reported, and the changes made on the panel are exactly what the device
 // then holds.
 #include "app/form1.h"
+#include "features/system_info/system_info_feature.h"
 
 #include "transport/discovery.h"
 #include "sim/device_blocks.h"
@@ -208,7 +209,7 @@ void TestParameterRoundTrip::serialRoundTrip()
 
     // The read that follows the write, and another one, show the same panel.
     QCOMPARE(panelSnapshot(w), first);
-    w.cmdGetSys_Click();
+    w.systemInfoFeature->cmdGetSys_Click();
     QVERIFY(r.runToIdle());
     QCOMPARE(panelSnapshot(w), first);
 

@@ -5,6 +5,7 @@
 // the tag decode and the tag write, and the small MAC, gateway and RAM-test
 // replies. Replies and requests are written by hand from the block layouts.
 #include "app/form1.h"
+#include "features/clock_io/clock_io_feature.h"
 
 #include "protocol/device_catalogue.h"
 #include "protocol/frames.h"
@@ -207,7 +208,7 @@ void TestClockDido::weekDayOfDate()
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
     control<QDateEdit>(*w, "clkDate")->setDate(date);
-    w->clkDate_Change();
+    w->clockIoFeature->clkDate_Change();
     QCOMPARE(control<QComboBox>(*w, "Combo_WeekDay")->currentText(), weekDay);
 }
 
@@ -242,7 +243,7 @@ void TestClockDido::pcTime()
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
     w->currentTime = [] { return QDateTime(QDate(2026, 1, 4), QTime(9, 8, 7)); };
-    w->cmdTimeInit_Click();
+    w->clockIoFeature->cmdTimeInit_Click();
     QCOMPARE(control<QDateEdit>(*w, "clkDate")->date(), QDate(2026, 1, 4));
     QCOMPARE(control<QTimeEdit>(*w, "clkTime")->time(), QTime(9, 8, 7));
     QCOMPARE(control<QComboBox>(*w, "Combo_WeekDay")->currentText(), QStringLiteral("日"));
@@ -294,7 +295,7 @@ void TestClockDido::serialClockWrite()
     control<QDateEdit>(w, "clkDate")->setDate(QDate(2026, 1, 4));
     control<QTimeEdit>(w, "clkTime")->setTime(QTime(13, 45, 30));
     control<QComboBox>(w, "Combo_WeekDay")->setCurrentIndex(weekDay);
-    w.cmdWrclock_Click();
+    w.clockIoFeature->cmdWrclock_Click();
 
     QCOMPARE(r.step(), request);
     r.answer(request);
@@ -416,13 +417,13 @@ void TestClockDido::didoDecode()
     QFETCH(QString, battery);
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->sysParam.DeviceType = quint8(type);
-    w->sysParam.FirmwareVersion = quint16(firmware);
+    w->session().sysParam.DeviceType = quint8(type);
+    w->session().sysParam.FirmwareVersion = quint16(firmware);
     for (int i : {0, 1, 4, 5})
         control<QLineEdit>(*w, QStringLiteral("Text5_%1").arg(i))->setText("keep");
     control<QLineEdit>(*w, "txtCellPressure")->setText("keep");
     for (int b = 0; b < 64; ++b) // every button starts painted set
-        w->pointStates[std::size_t(b)] = 1;
+        w->clockIoFeature->pointStates[std::size_t(b)] = 1;
     for (int b = 0; b < 64; ++b)
         control<QPushButton>(*w, QStringLiteral("bt_DIQ_%1").arg(b))
             ->setPalette(QPalette(QColor(0, 255, 0)));
@@ -452,8 +453,8 @@ void TestClockDido::shortDidoReplyIsLogged()
 {
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->sysParam.DeviceType = 8;
-    w->sysParam.FirmwareVersion = 0x3305;
+    w->session().sysParam.DeviceType = 8;
+    w->session().sysParam.FirmwareVersion = 0x3305;
     // Points and hard address only: the high-speed values are missing.
     w->session().receiveSerial(buildSerialFrame(13, hex("010000000000"
                                             "04")));
@@ -500,7 +501,7 @@ void TestClockDido::switchOutput()
     QVERIFY(b->isEnabled());
 
     b->click();
-    QCOMPARE(int(w.pointStates[std::size_t(state)]), 1);
+    QCOMPARE(int(w.clockIoFeature->pointStates[std::size_t(state)]), 1);
     QCOMPARE(queued(w), (QList<qint16>{qint16(network ? 9 : 13), 14}));
     QCOMPARE(painted(w, button), 0); // not before the device has it
 
@@ -525,10 +526,10 @@ void TestClockDido::inputButtonsDoNothing()
 {
     auto r = connectedTo(28);
     Form1 &w = *r->w;
-    w.bt_DIQ_Click(20); // I0: disabled
-    w.bt_DIQ_Click(44); // not a point of the model
+    w.clockIoFeature->bt_DIQ_Click(20); // I0: disabled
+    w.clockIoFeature->bt_DIQ_Click(44); // not a point of the model
     QVERIFY(queued(w).isEmpty());
-    QCOMPARE(std::count(w.pointStates.begin(), w.pointStates.end(), 1), 0);
+    QCOMPARE(std::count(w.clockIoFeature->pointStates.begin(), w.clockIoFeature->pointStates.end(), 1), 0);
 }
 
 void TestClockDido::repaintAfterWrite_data()
@@ -559,9 +560,9 @@ void TestClockDido::repaintAfterWrite()
     QFETCH(QList<int>, off);
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->sysParam.DeviceType = quint8(type);
+    w->session().sysParam.DeviceType = quint8(type);
     for (int s : states)
-        w->pointStates[std::size_t(s)] = 1;
+        w->clockIoFeature->pointStates[std::size_t(s)] = 1;
     if (network) {
         chooseNetwork(*w);
         w->session().wsckR_W_DataArrival(networkWriteReply(*w, 10003, 14));

@@ -342,7 +342,7 @@ void TestSystemInfoPanel::displayCorrects()
     QCOMPARE(control<QDateEdit>(*w, "datePicker")->date(), date);
     QCOMPARE(control<QTimeEdit>(*w, "timePicker")->time(), time);
     // The record holds what is shown, so a write sends it.
-    const SysParamRecord &r = w->sysParam;
+    const SysParamRecord &r = w->session().sysParam;
     QCOMPARE(QDate(r.ProductionYear, r.ProductionMonth, r.ProductionDay), date);
     QCOMPARE(QTime(r.ProductionHour, r.ProductionMinute, r.ProductionSecond), time);
     // The rest of the display ran.
@@ -624,7 +624,7 @@ void TestSystemInfoPanel::writeButtonComposes()
     w->optComm[link]->setChecked(true);
     control<QLineEdit>(*w, "txthardwarenum")->setText(hardware);
     QCOMPARE(control<QDateEdit>(*w, "datePicker")->date(), QDate(2014, 3, 5));
-    const SysParamRecord before = w->sysParam;
+    const SysParamRecord before = w->session().sysParam;
 
     w->Form_KeyUp(Qt::Key_F7); // as the button
 
@@ -635,7 +635,7 @@ void TestSystemInfoPanel::writeButtonComposes()
     QCOMPARE(w->session().tagCaptureFlag, qint16(link == 1 ? 1 : 0));
     QCOMPARE(w->Text2->text(), QStringLiteral("正在设置系统信息，请稍候"));
     // Nothing on the panel was changed: the record is the one that was read.
-    QCOMPARE(w->sysParam, before);
+    QCOMPARE(w->session().sysParam, before);
 }
 
 // The debounce box takes a signed 16-bit number: -1 goes out as FF FF.
@@ -648,7 +648,7 @@ void TestSystemInfoPanel::debounceTakesSixteenBits()
     control<QLineEdit>(*w, "txtDIPrevent")->setText(QStringLiteral("-1"));
     w->cmdSetPara_Click();
     QVERIFY(boxes.isEmpty());
-    QCOMPARE(w->sysParam.DiDebounce, quint16(0xFFFF));
+    QCOMPARE(w->session().sysParam.DiDebounce, quint16(0xFFFF));
 }
 
 void TestSystemInfoPanel::writeButtonRefuses_data()
@@ -721,9 +721,9 @@ void TestSystemInfoPanel::writeButtonRefuses()
     control<QLineEdit>(*w, "txthardwarenum")->setText("200000000000000");
     // An unknown model leaves the serial number as it is, so a long one can
     // reach the device ID.
-    if (name == u"lblNUM") w->sysParam.DeviceType = 0;
+    if (name == u"lblNUM") w->session().sysParam.DeviceType = 0;
     control<QLineEdit>(*w, name)->setText(typed);
-    const SysParamRecord before = w->sysParam;
+    const SysParamRecord before = w->session().sysParam;
     const QList<qint16> queued = pending(*w);
 
     w->cmdSetPara_Click();
@@ -731,7 +731,7 @@ void TestSystemInfoPanel::writeButtonRefuses()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].text, message);
     QCOMPARE(pending(*w), queued); // nothing queued, not even the MAC write
-    QCOMPARE(w->sysParam, before);
+    QCOMPARE(w->session().sysParam, before);
     QVERIFY(w->Text2->text() != QStringLiteral("正在设置系统信息，请稍候"));
     const QString log = logText(QStringLiteral("TAVG501ErrorLog.ini"));
     if (logLabel.isEmpty()) {

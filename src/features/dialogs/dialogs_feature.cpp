@@ -1,0 +1,38 @@
+#include "features/dialogs/dialogs_feature.h"
+
+#include <tuple>
+
+namespace kalmo {
+
+DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
+    : Feature(context, parent), m_panel(new ParameterDialogsPanel)
+{
+    using A = SerialReplyAction;
+    using N = NetworkReplyAction;
+    Session &s = session();
+    s.slaveDialogHook = [this] {
+        if (slaveInfoForm) slaveInfoForm->setEnabled(true);
+    };
+    for (const auto &[serial, network, routine] :
+         {std::tuple{A::SlaveInfo, N::SlaveInfo, &DialogsFeature::DistributeSlaveInfo},
+          std::tuple{A::SlaveForwarding, N::SlaveForwarding, &DialogsFeature::OnReadSlave},
+          std::tuple{A::Forwarding, N::Forwarding, &DialogsFeature::OnReadResend},
+          std::tuple{A::Redundancy, N::Redundancy, &DialogsFeature::OnReadRongyu},
+          std::tuple{A::SmArea, N::SmArea, &DialogsFeature::OnReadSM},
+          std::tuple{A::ControlParameters, N::ControlParameters, &DialogsFeature::OnReadCtrl}}) {
+        const auto show = [this, routine = routine](const Reply &) { (this->*routine)(); };
+        s.handle(serial, show);
+        s.handle(network, show);
+    }
+    s.handle(A::CanSettings, [this](const Reply &r) {
+        canReplyValues.canBaudIndex = r.data(0);
+        canReplyValues.canMsIndex = r.data(1);
+        CanSetReplied();
+    });
+    s.handle(A::CanCheck, [this](const Reply &r) {
+        canReplyValues.checkValue = r.data(0);
+        CanSetReplied();
+    });
+}
+
+} // namespace kalmo

@@ -1,0 +1,37 @@
+#pragma once
+// The parameter dialogs: the buttons that open them, and the replies each
+// dialog shows. The dialogs themselves come in their own folders; until then
+// their replies are taken and kept, and nothing is shown.
+#include "features/common/feature.h"
+#include "features/dialogs/parameter_dialogs_panel.h"
+#include "protocol/serial_replies.h"
+
+#include <QPointer>
+
+namespace kalmo {
+
+class DialogsFeature : public Feature
+{
+    Q_OBJECT
+public:
+    DialogsFeature(const FeatureContext &context, QObject *parent);
+
+    ParameterDialogsPanel *panel() const { return m_panel; }
+
+    // The slave-device dialog, unloaded together with the main window.
+    QPointer<QWidget> slaveInfoForm;
+    CanReplyValues canReplyValues; // the last CAN replies, shown by the CAN dialog
+
+private:
+    void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
+    void OnReadSlave() {}         // Form_Resend_Slave
+    void OnReadResend() {}        // Form_Resend
+    void OnReadRongyu() {}        // Form_Rongyu
+    void OnReadSM() {}            // Form_SM
+    void OnReadCtrl() {}          // Form_Ctrl
+    void CanSetReplied() {}       // CanSet lists and lamp from canReplyValues
+
+    ParameterDialogsPanel *m_panel;
+};
+
+} // namespace kalmo

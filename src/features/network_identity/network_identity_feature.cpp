@@ -1,0 +1,181 @@
+#include "features/network_identity/network_identity_feature.h"
+
+#include "core/error_log.h"
+#include "protocol/command_codes.h"
+#include "protocol/frames.h"
+
+#include <QApplication>
+
+namespace kalmo {
+
+namespace {
+
+constexpr char kMacWriteLabel[] = "bt_MAC_Click(Form1)";
+const QString kMacBoxErrorText = QStringLiteral("号地址书写错误");
+
+QString upperHex(int value)
+{
+    return QString::number(value, 16).toUpper();
+}
+
+// One MAC box: one or more hexadecimal digits worth at most one byte.
+std::optional<quint8> macBoxValue(const QString &text)
+{
+    if (text.isEmpty()) return std::nullopt;
+    quint32 value = 0;
+    for (const QChar c : text) {
+        const int digit = QStringLiteral("0123456789ABCDEF").indexOf(c.toUpper());
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + quint32(digit);
+        if (value > 0xFF) return std::nullopt;
+    }
+    return quint8(value);
+}
+
+} // namespace
+
+NetworkIdentityFeature::NetworkIdentityFeature(const FeatureContext &context, QObject *parent)
+    : Feature(context, parent), m_panel(new NetworkIdentityPanel)
+{
+    connect(m_panel->bt_MAC, &QPushButton::clicked, this, &NetworkIdentityFeature::bt_MAC_Click);
+    for (int i = 0; i < 2; ++i)
+        connect(m_panel->ophandornot[std::size_t(i)], &QRadioButton::clicked, this,
+                [this, i] { ophandornot_Click(i); });
+
+    Session &s = session();
+    s.registerBuilder(Builder::MacWrite, [this](BuildContext &c) { return buildMacWrite(c); });
+    s.handle(SerialReplyAction::DistributeMAC, [this](const Reply &r) { DistributeMAC(r); });
+    s.handle(NetworkReplyAction::DistributeMAC, [this](const Reply &r) { DistributeMAC(r); });
+    s.handle(SerialReplyAction::DistributeGateway,
+             [this](const Reply &r) { DistributeGateway(r); });
+    s.handle(NetworkReplyAction::DistributeGateway,
+             [this](const Reply &r) { DistributeGateway(r); });
+
+    requests().writeMac = [this] { bt_MAC_Click(); };
+    requests().systemBlockArriving.listen([this] { systemBlockArriving(); });
+    requests().systemInformationShowing.listen([this] { systemInformationShowing(); });
+}
+
+void NetworkIdentityFeature::onConnection(ConnectionEvent event)
+{
+    switch (event) {
+    case ConnectionEvent::Stopped:
+    case ConnectionEvent::DeviceChosen:
+        for (QLineEdit *box : m_panel->txt_MAC)
+            box->clear();
+        break;
+    default:
+        break;
+    }
+}
+
+void NetworkIdentityFeature::ophandornot_Click(int index)
+{
+    // Manual mode lets the six boxes be typed into; automatic mode fills them.
+    for (QLineEdit *box : m_panel->txt_MAC)
+        box->setEnabled(index == 0);
+}
+
+void NetworkIdentityFeature::bt_MAC_Click()
+{
+    runLogged(kMacWriteLabel, [&] {
+        const auto &boxes = m_panel->txt_MAC;
+        const QDate date = requests().productionDate();
+
+        if (m_panel->ophandornot[1]->isChecked()) {
+            // 00, FE (FD for type 4), year, month (with the series' high byte
+            // in front above 255), day, series low byte.
+            const std::optional<qint64> series = panelInteger(requests().seriesText());
+            if (!series) {
+                window().refuseField(QStringLiteral("txtSeries"), QStringLiteral("序列号"),
+                                     QString::fromUtf8(kMacWriteLabel), typeMismatchText());
+                return;
+            }
+            const auto s = quint16(*series & 0xFFFF);
+            boxes[0]->setText(QStringLiteral("00"));
+            boxes[1]->setText(session().sysParam.DeviceType == 4 ? QStringLiteral("FD")
+                                                                 : QStringLiteral("FE"));
+            boxes[2]->setText(upperHex(date.year() % 100));
+            boxes[3]->setText(s <= 255 ? upperHex(date.month())
+                                       : upperHex(s >> 8) + upperHex(date.month()));
+            boxes[4]->setText(upperHex(date.day()));
+            boxes[5]->setText(upperHex(s & 0xFF));
+        }
+
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            if (macBoxValue(boxes[i]->text())) continue;
+            boxes[i]->setFocus();
+            boxes[i]->selectAll();
+            window().showBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                              numberText(qint64(i)) + kMacBoxErrorText});
+            return;
+        }
+
+        switch (window().chosenLink()) {
+        case Link::Serial:
+            session().dispatcher().stack().push(serial_cmd::WriteMac);
+            break;
+        case Link::Network:
+            session().dispatcher().stack().push(network_cmd::WriteMac);
+            break;
+        case Link::None:
+            break;
+        }
+    });
+}
+
+BuildOutcome NetworkIdentityFeature::buildMacWrite(BuildContext &context)
+{
+    QByteArray mac;
+    for (QLineEdit *box : m_panel->txt_MAC) {
+        const std::optional<quint8> value = macBoxValue(box->text());
+        if (!value)
+            return BuildOutcome::formatError(QStringLiteral("MAC地址"),
+                                             QString::fromUtf8(kMacWriteLabel), typeMismatchText());
+        mac.append(char(*value));
+    }
+    if (context.link == Link::Serial)
+        for (qsizetype i = 0; i < mac.size(); ++i)
+            setByteAt(context.frame, 3 + i, quint8(mac[i]));
+    else
+        context.send.writePayload = mac;
+    return BuildOutcome::built();
+}
+
+void NetworkIdentityFeature::DistributeMAC(const Reply &reply)
+{
+    for (std::size_t i = 0; i < m_panel->txt_MAC.size(); ++i)
+        m_panel->txt_MAC[i]->setText(
+            QStringLiteral("%1").arg(reply.data(qsizetype(i)), 2, 16, QLatin1Char('0')).toUpper());
+}
+
+void NetworkIdentityFeature::DistributeGateway(const Reply &reply)
+{
+    for (std::size_t i = 0; i < 4; ++i)
+        m_panel->txtGate[i]->setText(QString::number(reply.data(qsizetype(i))));
+    for (std::size_t i = 0; i < 4; ++i)
+        m_panel->txtSubNet[i]->setText(QString::number(reply.data(4 + qsizetype(i))));
+}
+
+// The block decides the MAC mode: until it is shown the boxes are greyed.
+void NetworkIdentityFeature::systemBlockArriving()
+{
+    static const QColor greyedBox(224, 224, 224);
+    for (QLineEdit *box : m_panel->txt_MAC) {
+        box->setEnabled(false);
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, greyedBox);
+        box->setPalette(palette);
+    }
+}
+
+void NetworkIdentityFeature::systemInformationShowing()
+{
+    for (QRadioButton *mode : m_panel->ophandornot)
+        mode->setEnabled(true);
+    m_panel->ophandornot[1]->setChecked(true);
+    ophandornot_Click(1);
+    m_panel->bt_MAC->setEnabled(true);
+}
+
+} // namespace kalmo

@@ -1,0 +1,31 @@
+#pragma once
+// The network identity section: the MAC address with its manual and automatic
+// mode, its read and write, and the gateway and subnet mask the device reports.
+#include "features/common/feature.h"
+#include "features/network_identity/network_identity_panel.h"
+
+namespace kalmo {
+
+class NetworkIdentityFeature : public Feature
+{
+    Q_OBJECT
+public:
+    NetworkIdentityFeature(const FeatureContext &context, QObject *parent);
+
+    NetworkIdentityPanel *panel() const { return m_panel; }
+    void onConnection(ConnectionEvent event) override;
+
+    void ophandornot_Click(int index);
+    void bt_MAC_Click();
+
+private:
+    BuildOutcome buildMacWrite(BuildContext &context);
+    void DistributeMAC(const Reply &reply);
+    void DistributeGateway(const Reply &reply);
+    void systemBlockArriving();
+    void systemInformationShowing();
+
+    NetworkIdentityPanel *m_panel;
+};
+
+} // namespace kalmo

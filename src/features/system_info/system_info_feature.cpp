@@ -1,0 +1,648 @@
+#include "features/system_info/system_info_feature.h"
+
+#include "core/error_log.h"
+#include "features/common/controls.h"
+#include "features/common/number_box.h"
+#include "protocol/command_codes.h"
+#include "protocol/device_catalogue.h"
+#include "protocol/network_reply.h"
+#include "protocol/tag_block.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimeEdit>
+
+#include <algorithm>
+#include <exception>
+
+namespace kalmo {
+
+namespace {
+
+constexpr char kShowSysInfoLabel[] = "ShowSysInfo(Form1)";
+constexpr char kGetSysLabel[] = "cmdGetSys_Click(Form1)";
+constexpr char kSetParaLabel[] = "cmdSetPara_Click(Form1)";
+constexpr char kSetSysInfoLabel[] = "SetSysInfo(Form1)";
+constexpr char kSetPdtagLabel[] = "SetPdtag(Form1)";
+constexpr char kStorePdTagLabel[] = "StorePDTag(Form1)";
+
+const QString kHardwareNumberLengthText = QStringLiteral("硬件版号位数不正确");
+const QString kWritingSysInfoText = QStringLiteral("正在设置系统信息，请稍候");
+const QString kInvalidPropertyText = QStringLiteral("无效属性值");
+
+constexpr int kLastSeries = 4095;
+// The box takes a signed 16-bit number; the device keeps it as 16 bits.
+constexpr int kLowestDebounce = -32768;
+constexpr int kHighestDebounce = 32767;
+
+// The largest production hour, minute and second the time picker can show.
+constexpr int kLastHour = 23;
+constexpr int kLastMinute = 59;
+
+// The production pickers after "停止", and while no device has been read.
+const QDate kStoppedProductionDate(1976, 4, 5);
+const QDate kNoProductionDate(1900, 1, 1);
+
+// A box of the RS485_2 frame read as a number 0..max. A box that does not
+// hold one gives the format error that names the box's label.
+struct NumericBox
+{
+    const QLineEdit *box;
+    QString label;
+    qint64 max;
+};
+
+std::optional<BuildOutcome> readBox(const NumericBox &field, qint64 &value)
+{
+    const std::optional<qint64> number = panelInteger(field.box->text());
+    if (!number)
+        return BuildOutcome::formatError(field.label, QString::fromUtf8(kSetSysInfoLabel),
+                                         typeMismatchText());
+    if (*number < 0 || *number > field.max)
+        return BuildOutcome::formatError(field.label, QString::fromUtf8(kSetSysInfoLabel),
+                                         overflowText());
+    value = *number;
+    return std::nullopt;
+}
+
+} // namespace
+
+SystemInfoFeature::SystemInfoFeature(const FeatureContext &context, QObject *parent)
+    : Feature(context, parent), m_panel(new SystemInfoPanel)
+{
+    connect(m_panel->cmdGetSys, &QPushButton::clicked, this, &SystemInfoFeature::cmdGetSys_Click);
+    connect(m_panel->txtSeries, &QLineEdit::textChanged, this,
+            &SystemInfoFeature::txtSeries_Change);
+    connect(m_panel->lblNUM, &QLineEdit::textChanged, this, &SystemInfoFeature::lblNUM_Change);
+
+    Session &s = session();
+    using A = SerialReplyAction;
+    using N = NetworkReplyAction;
+    s.registerBuilder(Builder::SetSysInfo, [this](BuildContext &c) { return buildSetSysInfo(c); });
+    s.registerBuilder(Builder::TagWrite, [this](BuildContext &c) { return buildTagWrite(c); });
+    s.handle(A::SystemInformation, [this](const Reply &r) {
+        showSysParamReply(Link::Serial, [&](SysParamPanelItems &items) {
+            decodeSerialSysInfoReply(r.bytes, session().sysParam, items);
+        });
+    });
+    s.handle(N::SysParam, [this](const Reply &) { DistributeSysParam(); });
+    s.handle(A::SensorTypes, [this](const Reply &r) {
+        std::array<quint8, 7> &types = session().sysParam.SensorTypes;
+        for (std::size_t i = 0; i < types.size(); ++i)
+            types[i] = r.data(qsizetype(i));
+    });
+    s.handle(A::TagRead, [this](const Reply &r) { showTags(r.bytes); });
+    s.handle(A::PdTagEcho, [this](const Reply &r) {
+        m_panel->txtPD_Tag->setText(decodeSerialTagWriteEcho(r.bytes));
+    });
+    s.handle(N::Tags, [this](const Reply &) { DistributePDTagandDeviceID(); });
+    s.handle(N::Dump, [this](const Reply &r) { appendDump(r.bytes); });
+
+    requests().productionDate = [this] { return m_panel->datePicker->date(); };
+    requests().seriesText = [this] { return m_panel->txtSeries->text(); };
+    requests().didoRead.listen([this](const DidoReading &reading) { showDidoItems(reading); });
+}
+
+void SystemInfoFeature::ShowSysInfo()
+{
+    runLogged(kShowSysInfoLabel, [&] {
+        SystemInfoPanel &p = *m_panel;
+        SysParamRecord &r = session().sysParam;
+
+        p.cmdSetPara->setEnabled(true);
+        requests().systemInformationShowing();
+
+        p.txtSeries->setText(QString::number(r.SerialNumber));
+        p.txtModuleAddr->setText(QString::number(r.SoftAddress));
+        for (std::size_t i = 0; i < p.txtIp.size(); ++i)
+            p.txtIp[i]->setText(QString::number(r.IpAddress[i]));
+
+        for (std::size_t port = 0; port < 2; ++port)
+            for (QComboBox *list : {p.Combo6[port], p.Combo7[port], p.Combo8[port], p.Combo9[port],
+                                    p.Combo10[port], p.ComboMS[port]})
+                list->setEnabled(true);
+        p.datePicker->setEnabled(true);
+        p.timePicker->setEnabled(true);
+
+        p.showPortSettings(0, decodePortSettings(r.Port1Line, r.Port1Protocol));
+        p.showPortSettings(1, decodePortSettings(r.Port2Line, r.Port2Protocol));
+        p.ScanCtrl->setText(QString::number(r.SelfRecoveryControl));
+        p.ScanInterval->setText(QString::number(r.SelfRecoveryInterval));
+        p.lblVersion->setText(versionText(r.Version));
+
+        // Values the pickers cannot show are corrected, and the record keeps
+        // the corrected values so that a write sends what is shown.
+        int year = r.ProductionYear;
+        if (year < SystemInfoPanel::kFirstProductionYear ||
+            year > SystemInfoPanel::kLastProductionYear)
+            year = 1900;
+        int month = r.ProductionMonth;
+        if (month == 0 || month > 12) month = 1;
+        int day = r.ProductionDay;
+        if (day == 0 || day > 31) day = 1;
+        day = std::min(day, QDate(year, month, 1).daysInMonth()); // 31 April is 30 April
+        r.ProductionYear = quint16(year);
+        r.ProductionMonth = quint8(month);
+        r.ProductionDay = quint8(day);
+        p.datePicker->setDate(QDate(year, month, day));
+        if (r.ProductionHour > kLastHour) r.ProductionHour = 0;
+        if (r.ProductionMinute > kLastMinute) r.ProductionMinute = 0;
+        if (r.ProductionSecond > kLastMinute) r.ProductionSecond = 0;
+        p.timePicker->setTime(QTime(r.ProductionHour, r.ProductionMinute, r.ProductionSecond));
+        p.ComboMS[0]->setCurrentIndex(roleIndex(r.Port1Role));
+        p.ComboMS[1]->setCurrentIndex(roleIndex(r.Port2Role));
+
+        const QDate shown = p.datePicker->date();
+
+        // An unknown model shows no more than this.
+        if (!findDeviceType(r.DeviceType)) {
+            requests().systemInformationShown(false);
+            return;
+        }
+        if (const auto number = composeSerialNumber(r.DeviceType, shown.year(), r.ProductionMonth,
+                                                    r.ProductionDay, p.txtSeries->text())) {
+            // The lookup names the model even when the number has not changed
+            // since the last read (the block's arrival has just put the
+            // link's own name into txtDeviceType).
+            if (p.lblNUM->text() == *number)
+                lblNUM_Change();
+            else
+                p.lblNUM->setText(*number);
+        }
+
+        const QString serialNumber = p.lblNUM->text();
+        const bool padded = serialNumber.size() == 14 || serialNumber.size() == 15;
+        p.txtDevID->setText(QStringLiteral("02") +
+                            (padded ? QString(30 - serialNumber.size(), u'0') : QString()) +
+                            serialNumber);
+
+        p.txtDIPrevent->setText(QString::number(r.DiDebounce));
+        p.uPortTxt->setText(QString::number(r.UdpPort));
+        p.cpuTxt->setText(QString::number(r.CpuType));
+        p.txtSubErr->setText(QString::number(r.SlaveMaxErrors));
+        p.txtSubcommIntv->setText(QString::number(r.SlaveCommInterval));
+        p.txtSubWaitTime->setText(QString::number(r.SlaveMaxWait));
+        p.txtInnerVersion->setText(firmwareVersionText(r.FirmwareVersion));
+        p.txt_RSDataTime[0]->setText(QString::number(r.Port1PacketInterval));
+        p.txt_RSDataTime[1]->setText(QString::number(r.Port2PacketInterval));
+
+        requests().systemInformationShown(true);
+    });
+}
+
+void SystemInfoFeature::cmdGetSys_Click()
+{
+    runLogged(kGetSysLabel, [&] {
+        CommandStack &stack = session().dispatcher().stack();
+        switch (window().chosenLink()) {
+        case Link::Serial:
+            for (qint16 code :
+                 {serial_cmd::ReadSystemInfo, serial_cmd::ReadGateway, serial_cmd::ReadTags})
+                stack.push(code);
+            break;
+        case Link::Network:
+            for (qint16 code : {network_cmd::ReadSystemParameters, network_cmd::ReadGateway,
+                                network_cmd::ReadTags})
+                stack.push(code);
+            session().tagCaptureFlag = 0;
+            break;
+        case Link::None:
+            break;
+        }
+        requests().readClock();
+    });
+}
+
+bool SystemInfoFeature::collectSystemParameters(SysParamRecord &record)
+{
+    ChangeParameterReport report;
+    try {
+        kalmo::ChangeParameter(record, m_panel->input(), &report);
+    } catch (const FieldConversionError &e) {
+        window().refuseField(e.control(), e.label(), QString::fromUtf8(kChangeParameterLabel),
+                             e.description());
+        return false;
+    }
+    if (report.roleListsReset)
+        for (QComboBox *list : m_panel->ComboMS)
+            list->setCurrentIndex(0);
+    return true;
+}
+
+void SystemInfoFeature::cmdSetPara_Click()
+{
+    runLogged(kSetParaLabel, [&] {
+        SystemInfoPanel &p = *m_panel;
+        const QString setParaLabel = QString::fromUtf8(kSetParaLabel);
+
+        const QString hardwareNumber = p.txthardwarenum->text();
+        if (hardwareNumber.size() != 14 && hardwareNumber.size() != 15) {
+            window().showBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                              kHardwareNumberLengthText});
+            return;
+        }
+
+        const QDate date = p.datePicker->date();
+        if (const auto number =
+                composeSerialNumber(session().sysParam.DeviceType, date.year(), date.month(),
+                                    date.day(), p.txtSeries->text(), SerialPrefixUse::Write))
+            p.lblNUM->setText(*number);
+
+        // The serial number fills the last 16 characters of the device ID.
+        const QString serialNumber = p.lblNUM->text();
+        if (serialNumber.size() > 16) {
+            window().refuseField(p.lblNUM->objectName(), QStringLiteral("设备序号"), setParaLabel,
+                                 kInvalidPropertyText);
+            return;
+        }
+        p.txtDevID->setText(
+            (hardwareNumber.size() == 15 ? QStringLiteral("0") : QStringLiteral("00")) +
+            hardwareNumber + QString(16 - serialNumber.size(), u'0') + serialNumber);
+
+        // Everything is collected into a copy first: a box that does not
+        // convert stops the write with nothing queued and the record as read.
+        SysParamRecord record = session().sysParam;
+        const std::optional<qint64> debounce = panelInteger(p.txtDIPrevent->text().trimmed());
+        if (!debounce || *debounce < kLowestDebounce || *debounce > kHighestDebounce) {
+            window().refuseField(p.txtDIPrevent->objectName(), QStringLiteral("防抖时间(ms)"),
+                                 setParaLabel, debounce ? overflowText() : typeMismatchText());
+            return;
+        }
+        record.DiDebounce = quint16(qint16(*debounce));
+        if (!collectSystemParameters(record)) return;
+
+        // The boxes the write requests take when they go out.
+        const struct
+        {
+            QLineEdit *box;
+            const char *label;
+            qint64 max;
+        } rs485_2[] = {
+            {p.Text_ErrorTimeComm2, "RS485_2设置 最大错误数", 0xFF},
+            {p.Text_InterTimeComm2, "RS485_2设置 通信间隔ms", 0xFFFF},
+            {p.Text_WaitTimeComm2, "RS485_2设置 等待时间ms", 0xFFFF},
+        };
+        for (const auto &field : rs485_2) {
+            const std::optional<qint64> value = panelInteger(field.box->text());
+            if (!value || *value < 0 || *value > field.max) {
+                window().refuseField(field.box->objectName(), QString::fromUtf8(field.label),
+                                     setParaLabel, value ? overflowText() : typeMismatchText());
+                return;
+            }
+        }
+        try {
+            encodePdTag(p.txtPD_Tag->text());
+        } catch (const FieldConversionError &e) {
+            window().refuseField(e.control(), e.label(), setParaLabel, e.description());
+            return;
+        }
+
+        session().sysParam = record;
+        CommandStack &stack = session().dispatcher().stack();
+        switch (window().chosenLink()) {
+        case Link::Serial: {
+            const qint16 codes[] = {serial_cmd::ReadSystemInfo, serial_cmd::WriteSystemParameters,
+                                    serial_cmd::WriteTags};
+            stack.load(kSerialIdleCommand, codes);
+            break;
+        }
+        case Link::Network: {
+            const qint16 codes[] = {network_cmd::ReadSystemParameters, network_cmd::ReadTags,
+                                    network_cmd::WriteSystemParameters, network_cmd::WriteTags,
+                                    network_cmd::ReadTags};
+            stack.load(kNetworkIdleCommand, codes);
+            session().tagCaptureFlag = 1;
+            break;
+        }
+        case Link::None:
+            return;
+        }
+        window().setStatus(kWritingSysInfoText);
+        requests().writeMac();
+    });
+}
+
+void SystemInfoFeature::lblNUM_Change()
+{
+    runLogged(
+        kLblNumChangeLabel,
+        [&] {
+            const std::optional<SerialNumberLookup> lookup =
+                lookupSerialNumber(m_panel->lblNUM->text());
+            if (!lookup) return;
+            m_panel->txtDeviceType->setText(lookup->deviceTypeText);
+            m_panel->txtSeries->setText(lookup->seriesText);
+            if (const auto &date = lookup->productionDate) {
+                QDateEdit *picker = m_panel->datePicker;
+                if (*date < picker->minimumDate() || *date > picker->maximumDate())
+                    throw ProcedureError(kInvalidPropertyText);
+                picker->setDate(*date);
+            }
+            if (!lookup->logDescription.isEmpty()) throw ProcedureError(lookup->logDescription);
+        },
+        ErrorLogFile::Aux);
+}
+
+void SystemInfoFeature::txtSeries_Change()
+{
+    QLineEdit *box = m_panel->txtSeries;
+    const std::optional<qint64> value = wholeNumber(box->text());
+    const QString normal =
+        value ? QString::number(std::clamp<qint64>(*value, 0, kLastSeries)) : QString();
+    if (normal != box->text()) box->setText(normal);
+}
+
+// The panel steps of a system-parameter read on either link, in the panel's
+// order. The codec keeps what it has decoded when the reply ends early; the
+// panel is filled up to the first item that is missing and the failure then
+// ends the caller.
+void SystemInfoFeature::showSysParamReply(Link link,
+                                          const std::function<void(SysParamPanelItems &)> &decode)
+{
+    static const QColor lampOn(255, 0, 0);
+    static const QColor lampOff(0, 255, 0);
+
+    SysParamPanelItems items;
+    std::exception_ptr failure;
+    try {
+        decode(items);
+    } catch (const std::exception &) {
+        failure = std::current_exception();
+    }
+    const auto need = [&failure](bool decoded) {
+        if (decoded) return;
+        if (failure) std::rethrow_exception(failure);
+        throw ProcedureError(subscriptOutOfRangeText());
+    };
+
+    need(items.BootVersion.has_value());
+    m_panel->lb_BookNo->setText(bootVersionText(*items.BootVersion));
+
+    need(items.NoUserProgram.has_value());
+    if (*items.NoUserProgram == 1) {
+        window().showBox(
+            {QMessageBox::NoIcon, QApplication::applicationDisplayName(), kNoUserProgramMessage});
+        requests().noUserProgram(link);
+    }
+
+    // The record's fields lie in front of the boot version: they are all
+    // decoded once it is.
+    requests().systemBlockArriving();
+
+    m_panel->txtDeviceType->setText(link == Link::Network
+                                        ? networkLinkTypeName(session().sysParam.DeviceType)
+                                        : serialLinkTypeName(session().sysParam.DeviceType));
+
+    need(items.Rs485_2MaxErrors.has_value());
+    m_panel->Text_ErrorTimeComm2->setText(QString::number(*items.Rs485_2MaxErrors));
+    need(items.Rs485_2CommInterval.has_value());
+    m_panel->Text_InterTimeComm2->setText(unsigned16Text(*items.Rs485_2CommInterval));
+    need(items.Rs485_2WaitTime.has_value());
+    m_panel->Text_WaitTimeComm2->setText(unsigned16Text(*items.Rs485_2WaitTime));
+
+    need(items.FlashFlags.has_value());
+    for (std::size_t i = 0; i < m_panel->shpFlash.size(); ++i)
+        m_panel->shpFlash[i]->setColor((*items.FlashFlags >> i) & 1 ? lampOn : lampOff);
+
+    ShowSysInfo();
+}
+
+void SystemInfoFeature::DistributeSysParam()
+{
+    runLogged(kDistributeSysParamLabel, [&] {
+        showSysParamReply(Link::Network, [&](SysParamPanelItems &items) {
+            decodeNetworkSysParamReply(session().networkReply, session().sysParam, items);
+        });
+    });
+}
+
+// ---- Identity tags ---------------------------------------------------------------
+
+void SystemInfoFeature::showTags(const QByteArray &reply)
+{
+    // Each text is shown as soon as it is decoded; a reply cut short inside
+    // the PD tag leaves the hardware number shown.
+    TagReading tags;
+    try {
+        decodeSerialTagReply(reply, tags);
+    } catch (const std::exception &) {
+        if (tags.hardwareNumber) m_panel->txthardwarenum->setText(*tags.hardwareNumber);
+        throw;
+    }
+    m_panel->txthardwarenum->setText(tags.hardwareNumber.value_or(QString()));
+    m_panel->txtPD_Tag->setText(tags.pdTag.value_or(QString()));
+}
+
+void SystemInfoFeature::DistributePDTagandDeviceID()
+{
+    runLogged(kDistributeTagsLabel, [&] {
+        // The tag block is the reply's data: device ID at 12..43, PD tag at 44..75.
+        TagReading tags;
+        std::exception_ptr failure;
+        try {
+            decodeNetworkTagReply(session().networkReply, tags);
+        } catch (const std::exception &) {
+            failure = std::current_exception();
+        }
+        if (tags.hardwareNumber) m_panel->txthardwarenum->setText(*tags.hardwareNumber);
+        if (tags.pdTag) m_panel->txtPD_Tag->setText(*tags.pdTag);
+        if (failure) std::rethrow_exception(failure);
+    });
+}
+
+BuildOutcome SystemInfoFeature::buildTagWrite(BuildContext &context)
+{
+    const bool serial = context.link == Link::Serial;
+    const QString deviceId = m_panel->txtDevID->text();
+    const QString pdTag = m_panel->txtPD_Tag->text();
+    try {
+        if (serial)
+            context.frame = setPdtagFrame(deviceId, pdTag); // SetPdtag
+        else
+            context.send.writePayload = storePdTagPayload(deviceId, pdTag); // StorePDTag
+    } catch (const FieldConversionError &e) {
+        return BuildOutcome::formatError(
+            e.label(), QString::fromUtf8(serial ? kSetPdtagLabel : kStorePdTagLabel),
+            e.description());
+    }
+    return BuildOutcome::built();
+}
+
+BuildOutcome SystemInfoFeature::buildSetSysInfo(BuildContext &context)
+{
+    qint64 maxErrors = 0;
+    qint64 interval = 0;
+    qint64 wait = 0;
+    const NumericBox boxes[] = {
+        {m_panel->Text_ErrorTimeComm2, QStringLiteral("最大错误数"), 0xFF},
+        {m_panel->Text_InterTimeComm2, QStringLiteral("通信间隔ms"), 0xFFFF},
+        {m_panel->Text_WaitTimeComm2, QStringLiteral("等待时间ms"), 0xFFFF},
+    };
+    qint64 *values[] = {&maxErrors, &interval, &wait};
+    for (int i = 0; i < 3; ++i)
+        if (auto error = readBox(boxes[i], *values[i])) return *error;
+
+    const Rs485_2Settings rs485_2{quint8(maxErrors), quint16(interval), quint16(wait)};
+    if (context.link == Link::Serial)
+        context.frame = setSysInfoFrame(session().sysParam, rs485_2);
+    else
+        context.send.writePayload = sysParamWriteImage(session().sysParam, rs485_2);
+    return BuildOutcome::built();
+}
+
+// The whole data area of the device, appended to a file named after it, so
+// that dumps of one device follow each other.
+void SystemInfoFeature::appendDump(const QByteArray &reply)
+{
+    QFile file(dumpFileName(m_panel->txtDevID->text()));
+    if (!file.open(QIODevice::Append)) throw ProcedureError(file.errorString());
+    const QByteArray area = reply.mid(kDumpDataOffset);
+    if (file.write(area) != area.size()) throw ProcedureError(file.errorString());
+}
+
+// The items of a DI/DO read that this panel shows: hard address and battery.
+void SystemInfoFeature::showDidoItems(const DidoReading &reading)
+{
+    if (reading.hardAddress) m_panel->txtHardAddr->setText(QString::number(*reading.hardAddress));
+    switch (reading.battery.action) {
+    case BatteryUpdate::Action::Leave:
+        break;
+    case BatteryUpdate::Action::Clear:
+        m_panel->txtCellPressure->clear();
+        break;
+    case BatteryUpdate::Action::Show:
+        m_panel->txtCellPressure->setText(reading.battery.text);
+        break;
+    }
+}
+
+// ---- Connection ------------------------------------------------------------------
+
+void SystemInfoFeature::enableAll(bool enabled, std::initializer_list<QWidget *> widgets)
+{
+    for (QWidget *w : widgets)
+        w->setEnabled(enabled);
+}
+
+void SystemInfoFeature::setPortLists(bool enabled, bool cleared)
+{
+    for (int port = 0; port < 2; ++port)
+        for (QComboBox *list :
+             {m_panel->Combo6[port], m_panel->Combo7[port], m_panel->Combo8[port],
+              m_panel->Combo9[port], m_panel->Combo10[port], m_panel->ComboMS[port]}) {
+            if (cleared) list->setCurrentIndex(-1);
+            list->setEnabled(enabled);
+        }
+}
+
+void SystemInfoFeature::setProductionPickers(const QDate &date, bool enabled)
+{
+    m_panel->datePicker->setDate(date);
+    m_panel->timePicker->setTime(QTime(0, 0, 0));
+    m_panel->datePicker->setEnabled(enabled);
+    m_panel->timePicker->setEnabled(enabled);
+}
+
+// The identity and version boxes emptied when the device changes or goes.
+void SystemInfoFeature::clearDeviceBoxes()
+{
+    SystemInfoPanel &p = *m_panel;
+    for (QLineEdit *box :
+         {p.lblNUM, p.txtSeries, p.txtInnerVersion, p.txtModuleAddr, p.txtDevID, p.txtPD_Tag,
+          p.txtDIPrevent, p.cpuTxt, p.uPortTxt, p.txtHardAddr, p.txtCellPressure})
+        box->clear();
+    p.lblVersion->clear();
+}
+
+void SystemInfoFeature::onConnection(ConnectionEvent event)
+{
+    SystemInfoPanel &p = *m_panel;
+    switch (event) {
+    case ConnectionEvent::SerialChosen:
+        p.txtPD_Tag->setEnabled(true);
+        break;
+    case ConnectionEvent::NetworkChosen:
+        p.txtDevID->clear();
+        p.txtPD_Tag->clear();
+        p.txtPD_Tag->setEnabled(true);
+        break;
+    case ConnectionEvent::NetworkListening:
+        controls::setBold(p.txtDevID, false);
+        controls::setBold(p.txtPD_Tag, false);
+        break;
+    case ConnectionEvent::SerialStarting:
+        controls::setBold(p.txtDevID, false);
+        controls::setBold(p.txtPD_Tag, false);
+        p.txtDevID->clear();
+        p.txtPD_Tag->clear();
+        p.cmdGetSys->setEnabled(true);
+        setPortLists(true, false);
+        enableAll(true, {p.datePicker, p.timePicker});
+        break;
+    case ConnectionEvent::Stopped:
+        for (Lamp *lamp : p.shpFlash)
+            lamp->setColor(Qt::white);
+        for (QLineEdit *box : {p.txtSubErr, p.txtSubcommIntv, p.txtSubWaitTime, p.txtDIPrevent,
+                               p.cpuTxt, p.uPortTxt, p.txtHardAddr, p.txtCellPressure})
+            box->clear();
+        for (QLineEdit *box : {p.lblNUM, p.txthardwarenum, p.txtSeries})
+            box->clear();
+        p.lblVersion->clear();
+        for (QLineEdit *box : {p.txtInnerVersion, p.txtModuleAddr, p.txtDevID, p.txtPD_Tag})
+            box->clear();
+        setPortLists(false, true);
+        setProductionPickers(kStoppedProductionDate, false);
+        enableAll(false, {p.cmdGetSys, p.cmdSetPara});
+        for (QLineEdit *box : p.txtIp)
+            box->clear();
+        p.ScanCtrl->clear();
+        p.ScanInterval->clear();
+        for (QLineEdit *box : p.txt_RSDataTime)
+            box->clear();
+        break;
+    case ConnectionEvent::DeviceChosen:
+        clearDeviceBoxes();
+        for (QLineEdit *box : p.txt_RSDataTime)
+            box->clear();
+        setPortLists(false, true);
+        setProductionPickers(kNoProductionDate, false);
+        p.cmdSetPara->setEnabled(false);
+        p.cmdGetSys->setEnabled(true);
+        break;
+    case ConnectionEvent::LastDeviceGone:
+        for (QLineEdit *box : p.txtIp)
+            box->clear();
+        clearDeviceBoxes();
+        break;
+    case ConnectionEvent::ChosenDeviceGone:
+        for (QLineEdit *box : p.txtIp)
+            box->clear();
+        clearDeviceBoxes();
+        enableAll(false, {p.cmdGetSys, p.cmdSetPara, p.datePicker, p.timePicker});
+        setPortLists(false, true);
+        setProductionPickers(kNoProductionDate, false);
+        break;
+    case ConnectionEvent::NoDeviceListed:
+        enableAll(false, {p.cmdGetSys, p.cmdSetPara, p.datePicker, p.timePicker});
+        setPortLists(false, false);
+        break;
+    default:
+        break;
+    }
+}
+
+void SystemInfoFeature::showChosenDevice(const QStringList &address, const QString &pdTag)
+{
+    for (std::size_t i = 0; i < m_panel->txtIp.size(); ++i)
+        m_panel->txtIp[i]->setText(address[qsizetype(i)]);
+    controls::setBold(m_panel->txtDevID, false);
+    m_panel->txthardwarenum->clear();
+    m_panel->txtPD_Tag->setText(pdTag);
+}
+
+} // namespace kalmo

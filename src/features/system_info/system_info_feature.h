@@ -1,0 +1,52 @@
+#pragma once
+// The system information section: the system parameter record shown and
+// written back, the read and write buttons, the serial-number box with its
+// model lookup, the series box, the identity tags, and the whole-area dump.
+#include "features/common/feature.h"
+#include "features/system_info/system_info_panel.h"
+#include "protocol/dido_block.h"
+#include "protocol/sys_param_block.h"
+
+#include <QStringList>
+
+#include <functional>
+
+namespace kalmo {
+
+class SystemInfoFeature : public Feature
+{
+    Q_OBJECT
+public:
+    SystemInfoFeature(const FeatureContext &context, QObject *parent);
+
+    SystemInfoPanel *panel() const { return m_panel; }
+    void onConnection(ConnectionEvent event) override;
+    // A device chosen in the network list: its address and the PD tag it
+    // announced.
+    void showChosenDevice(const QStringList &address, const QString &pdTag);
+
+    void ShowSysInfo();
+    void DistributeSysParam(); // the network reply to block 10003 type 1
+    void DistributePDTagandDeviceID();
+    void cmdGetSys_Click();
+    void cmdSetPara_Click();
+    void lblNUM_Change();
+    void txtSeries_Change();
+
+private:
+    bool collectSystemParameters(SysParamRecord &record);
+    void showSysParamReply(Link link, const std::function<void(SysParamPanelItems &)> &decode);
+    void showTags(const QByteArray &reply);
+    BuildOutcome buildTagWrite(BuildContext &context);
+    BuildOutcome buildSetSysInfo(BuildContext &context);
+    void appendDump(const QByteArray &reply);
+    void showDidoItems(const DidoReading &reading);
+    void clearDeviceBoxes();
+    void setPortLists(bool enabled, bool cleared);
+    void setProductionPickers(const QDate &date, bool enabled);
+    static void enableAll(bool enabled, std::initializer_list<QWidget *> widgets);
+
+    SystemInfoPanel *m_panel;
+};
+
+} // namespace kalmo
