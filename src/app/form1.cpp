@@ -29,76 +29,6 @@ using namespace controls;
 
 namespace {
 
-// Fixed option lists, in list-index order.
-const QStringList &parityItems()
-{
-    static const QStringList items{QStringLiteral("无校验"), QStringLiteral("奇校验"),
-                                   QStringLiteral("偶校验"), QStringLiteral("空格校验"),
-                                   QStringLiteral("Mark校验")};
-    return items;
-}
-
-const QStringList &dataBitItems()
-{
-    static const QStringList items{QStringLiteral("8位"), QStringLiteral("7位")};
-    return items;
-}
-
-const QStringList &stopBitItems()
-{
-    static const QStringList items{QStringLiteral("1位"), QStringLiteral("2位")};
-    return items;
-}
-
-const QStringList &baudRateItems()
-{
-    static const QStringList items{QStringLiteral("1200bps"),  QStringLiteral("2400bps"),
-                                   QStringLiteral("4800bps"),  QStringLiteral("9600bps"),
-                                   QStringLiteral("19200bps"), QStringLiteral("38400bps"),
-                                   QStringLiteral("57600bps"), QStringLiteral("115200bps"),
-                                   QStringLiteral("500K bps"), QStringLiteral("1M bps")};
-    return items;
-}
-
-const QStringList &protocolItems()
-{
-    static const QStringList items{QStringLiteral("Debug"),      QStringLiteral("ModbusRTU"),
-                                   QStringLiteral("ModbusASII"), QStringLiteral("Adam"),
-                                   QStringLiteral("Panasoic"),   QStringLiteral("S7-200"),
-                                   QStringLiteral("OMRON")};
-    return items;
-}
-
-const QStringList &weekDayItems()
-{
-    static const QStringList items{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
-                                   QStringLiteral("四"), QStringLiteral("五"), QStringLiteral("六"),
-                                   QStringLiteral("日")};
-    return items;
-}
-
-const QStringList &zigbeeNetworkTypeItems()
-{
-    static const QStringList items{QStringLiteral("星型"), QStringLiteral("链1"),
-                                   QStringLiteral("链2"),  QStringLiteral("链3"),
-                                   QStringLiteral("链4"),  QStringLiteral("网型")};
-    return items;
-}
-
-const QStringList &zigbeeRoleItems()
-{
-    static const QStringList items{QStringLiteral("协调器"), QStringLiteral("路由设备"),
-                                   QStringLiteral("端点设备")};
-    return items;
-}
-
-// Fills a list that starts with nothing selected, as the panel expects.
-void fillList(QComboBox *list, const QStringList &items)
-{
-    list->addItems(items);
-    list->setCurrentIndex(-1);
-}
-
 QTimer *makeTimer(QObject *parent, const QString &name, int interval, bool enabled)
 {
     auto *timer = new QTimer(parent);
@@ -106,16 +36,6 @@ QTimer *makeTimer(QObject *parent, const QString &name, int interval, bool enabl
     timer->setInterval(interval);
     if (enabled) timer->start();
     return timer;
-}
-
-// Keeps the space of a control that is hidden until it is needed, so the
-// line does not jump when it appears.
-void reserveSpaceWhenHidden(QWidget *widget)
-{
-    QSizePolicy policy = widget->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    widget->setSizePolicy(policy);
-    widget->hide();
 }
 
 } // namespace
@@ -146,8 +66,23 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(8, 6, 8, 8);
     layout->setSpacing(6);
-    layout->addWidget(buildConnectionBar());
-    layout->addWidget(buildStatusLine());
+    auto *bar = new ConnectionBar(this);
+    optComm = bar->optComm;
+    ComPort = bar->ComPort;
+    cmbDevice = bar->cmbDevice;
+    StartRun = bar->StartRun;
+    cmdPause = bar->cmdPause;
+    cmdStop = bar->cmdStop;
+    cmdESC = bar->cmdESC;
+    NowDis = bar->NowDis;
+    statusLine = new StatusLine(this);
+    Text2 = statusLine->Text2;
+    Text4 = statusLine->Text4;
+    Text3 = statusLine->Text3;
+    ProgressBar = statusLine->ProgressBar;
+    lb_ProgProc = statusLine->lb_ProgProc;
+    layout->addWidget(bar);
+    layout->addWidget(statusLine);
     layout->addWidget(buildBody(), 1);
     setCentralWidget(central);
     resize(1300, 640);
@@ -186,95 +121,6 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
 }
 
 Form1::~Form1() = default;
-
-QWidget *Form1::buildConnectionBar()
-{
-    auto *bar = new QFrame(this);
-    bar->setObjectName(QStringLiteral("connectionBar"));
-    bar->setFrameShape(QFrame::StyledPanel);
-
-    optComm[0] =
-        radioButton(bar, indexedName(QStringLiteral("optComm"), 0), QStringLiteral("串行通信"));
-    optComm[1] =
-        radioButton(bar, indexedName(QStringLiteral("optComm"), 1), QStringLiteral("网络通信"));
-    ComPort = comboBox(bar, QStringLiteral("ComPort"), 12);
-    ComPort->setPlaceholderText(QStringLiteral("无可用串口"));
-    ComPort->setToolTip(QStringLiteral("串口"));
-    cmbDevice = comboBox(bar, QStringLiteral("cmbDevice"), 15);
-    cmbDevice->setPlaceholderText(QStringLiteral("请选择设备IP"));
-    cmbDevice->setToolTip(QStringLiteral("在线设备"));
-    cmbDevice->hide(); // shown once a device is heard on the network
-    StartRun = button(bar, QStringLiteral("StartRun"), QStringLiteral("通讯"));
-    cmdPause = button(bar, QStringLiteral("cmdPause"), QStringLiteral("暂停"));
-    cmdStop = button(bar, QStringLiteral("cmdStop"), QStringLiteral("停止"));
-    cmdESC = button(bar, QStringLiteral("cmdESC"), QStringLiteral("退出(ESC)"));
-    NowDis = new QLabel(bar);
-    NowDis->setObjectName(QStringLiteral("NowDis"));
-    NowDis->setMinimumWidth(
-        NowDis->fontMetrics().horizontalAdvance(QStringLiteral("0000年00月00日    00:00:00")) + 8);
-    NowDis->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
-    // Nothing to pause or stop until communication runs.
-    cmdPause->setEnabled(false);
-    cmdStop->setEnabled(false);
-
-    auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(8, 4, 8, 4);
-    row->addWidget(optComm[0]);
-    row->addWidget(ComPort);
-    row->addSpacing(12);
-    row->addWidget(optComm[1]);
-    row->addWidget(cmbDevice);
-    row->addSpacing(16);
-    for (QPushButton *b : {StartRun, cmdPause, cmdStop, cmdESC}) {
-        b->setMinimumWidth(84);
-        row->addWidget(b);
-    }
-    row->addStretch();
-    row->addWidget(NowDis);
-    return bar;
-}
-
-QWidget *Form1::buildStatusLine()
-{
-    auto *line = new QWidget(this);
-    line->setObjectName(QStringLiteral("statusLine"));
-
-    Text2 = lineEdit(line, QStringLiteral("Text2"));
-    Text2->setReadOnly(true);
-    Text4 = lineEdit(line, QStringLiteral("Text4"), 7);
-    Text4->setReadOnly(true);
-    Text4->setAlignment(Qt::AlignRight);
-    Text4->setText(QStringLiteral("0"));
-    Text3 = lineEdit(line, QStringLiteral("Text3"), 7);
-    Text3->setReadOnly(true);
-    Text3->setAlignment(Qt::AlignRight);
-    Text3->setText(QStringLiteral("0"));
-    ProgressBar = new QProgressBar(line);
-    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
-    ProgressBar->setTextVisible(false);
-    ProgressBar->setFixedWidth(180);
-    lb_ProgProc = new QLabel(line);
-    lb_ProgProc->setObjectName(QStringLiteral("lb_ProgProc"));
-    lb_ProgProc->setFixedWidth(
-        lb_ProgProc->fontMetrics().horizontalAdvance(QStringLiteral(" 100.0%")) + 4);
-    reserveSpaceWhenHidden(ProgressBar);
-    reserveSpaceWhenHidden(lb_ProgProc);
-
-    auto *row = new QHBoxLayout(line);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(caption(QStringLiteral("状态"), Text2));
-    row->addWidget(Text2, 1);
-    row->addSpacing(8);
-    row->addWidget(caption(QStringLiteral("通讯次数"), Text4));
-    row->addWidget(Text4);
-    row->addWidget(caption(QStringLiteral("超时次数"), Text3));
-    row->addWidget(Text3);
-    row->addSpacing(8);
-    row->addWidget(ProgressBar);
-    row->addWidget(lb_ProgProc);
-    return line;
-}
 
 QTabWidget *Form1::buildBody()
 {
@@ -363,16 +209,9 @@ void Form1::InitialComboBox()
         ComPort->addItems(ports.names);
         ComPort->setCurrentIndex(ports.selected);
 
-        for (int p = 0; p < 2; ++p) {
-            fillList(systemInfo->Combo6[p], parityItems());
-            fillList(systemInfo->Combo7[p], dataBitItems());
-            fillList(systemInfo->Combo8[p], stopBitItems());
-            fillList(systemInfo->Combo9[p], baudRateItems());
-            fillList(systemInfo->Combo10[p], protocolItems());
-        }
-        fillList(clockIo->Combo_WeekDay, weekDayItems());
-        fillList(zigbee->Combo_Nettype, zigbeeNetworkTypeItems());
-        fillList(zigbee->Combo_zlogic, zigbeeRoleItems());
+        systemInfo->fillOptionLists();
+        clockIo->fillOptionLists();
+        zigbee->fillOptionLists();
     });
 }
 

@@ -6,6 +6,7 @@
 // to the session and to each other (form1_wiring.cpp).
 #include "app/program_options.h"
 #include "app/serial_ports.h"
+#include "app/window_bars.h"
 #include "features/common/feature.h"
 #include "protocol/device_catalogue.h"
 #include "session/session.h"
@@ -84,6 +85,7 @@ public:
     QLineEdit *Text3 = nullptr; // receive time-out counter
     QProgressBar *ProgressBar = nullptr;
     QLabel *lb_ProgProc = nullptr; // percentage beside the bar
+    StatusLine *statusLine = nullptr;
 
     // Body: the panel sections, each with its panel.
     QTabWidget *bodyTabs = nullptr;
@@ -241,8 +243,6 @@ private:
     void takeAnnouncement(const Announcement &announcement);
     void stopReadingLostDevice();
 
-    QWidget *buildConnectionBar();
-    QWidget *buildStatusLine();
     QTabWidget *buildBody();
     void buildTimers();
 

@@ -18,6 +18,26 @@
 
 namespace kalmo {
 
+namespace {
+
+// Texts of discovery and presence.
+const QString kWaitingForDevicesText = QStringLiteral("正在查询设备，请稍候");
+const QString kNewDeviceText = QStringLiteral("有新设备上线");
+const QString kChooseDeviceText = QStringLiteral("当前有设备在线,请选择设备IP");
+const QString kNoDeviceOnlineText = QStringLiteral("当前无在线设备,请检查设备状态");
+const QString kDeviceOfflineText = QStringLiteral("有设备下线");
+const QString kChosenDeviceOfflineText = QStringLiteral("当前设备下线");
+const QString kReadingInformationText = QStringLiteral("正在读取信息");
+const QString kWinsockErrorTitle = QStringLiteral("请注意Winsock错误!");
+const QString kRestartAfterErrorText = QStringLiteral("请排除错误原因后,重新开始");
+
+// Log labels of the handlers.
+constexpr char kAnnouncementLabel[] = "wsckdevicequery_DataArrival(Form1)";
+constexpr char kPresenceTickLabel[] = "timCheckDevice_Timer(Form1)";
+constexpr char kDeviceChoiceLabel[] = "CmbDevice_Click(Form1)";
+
+} // namespace
+
 using controls::setBold;
 
 namespace {

@@ -116,11 +116,7 @@ void Form1::showTimeoutCount(const QString &text)
 
 void Form1::showProgress(const ProgressState &progress)
 {
-    ProgressBar->setRange(0, progress.maximum);
-    ProgressBar->setValue(progress.value);
-    ProgressBar->setVisible(progress.visible);
-    lb_ProgProc->setText(progress.label);
-    lb_ProgProc->setVisible(progress.visible);
+    statusLine->showProgress(progress);
 }
 
 void Form1::showMessage(const QString &text)

@@ -1,6 +1,7 @@
 #include "app/serial_ports.h"
 
-#include <QSerialPort>
+#include "transport/serial_link.h"
+
 #include <QSerialPortInfo>
 
 namespace kalmo {
@@ -47,15 +48,7 @@ QStringList platformPortCandidates()
 
 bool TestCom(const QString &portName)
 {
-    QSerialPort port;
-    port.setPortName(portName);
-    port.setBaudRate(QSerialPort::Baud9600);
-    port.setParity(QSerialPort::NoParity);
-    port.setDataBits(QSerialPort::Data8);
-    port.setStopBits(QSerialPort::OneStop);
-    if (!port.open(QIODevice::ReadWrite)) return false;
-    port.close();
-    return true;
+    return SerialLink::testCom(portName);
 }
 
 SerialPortChoice chooseSerialPort(const QString *selectedEntry, const SerialPortChoice &last)

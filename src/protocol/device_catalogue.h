@@ -28,8 +28,6 @@ inline const QString kUnknownDeviceText = QStringLiteral("未编制设备,无法
 inline const QString kVersionTooHighText = QStringLiteral("设备版本过高，请更新调试程序或配置文件");
 inline const QString kVersionTooLowText = QStringLiteral("设备版本太低，请检查是否需要升级下位机");
 
-// Log label of the serial-number handler; its lines go to ErrorLogFile::Aux.
-inline constexpr char kLblNumChangeLabel[] = "lblNUM_Change(Form1)";
 
 // ---- The catalogue --------------------------------------------------------
 

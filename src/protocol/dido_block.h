@@ -24,7 +24,6 @@ inline constexpr qint32 kDidoReadBlockType = 9;
 inline constexpr qint32 kDoWriteBlockType = 14;
 inline constexpr qsizetype kDoWritePayloadLength = 6;
 
-inline constexpr char kDistributeDidoLabel[] = "DistributeDIDO(Form1)";
 
 // ---- Point states ---------------------------------------------------------
 

@@ -38,8 +38,6 @@ int serialReceiveTimeoutMs(int functionNumber, int currentMs);
 
 // ---- Serial reply ---------------------------------------------------------
 
-// Status text for a reply whose checksum test failed.
-inline const QString kCrcErrorText = QStringLiteral("CRC 校验错误");
 
 // Replies up to this length get the checksum test; longer ones do not.
 inline constexpr qsizetype kMaxChecksummedReplyLength = 297;

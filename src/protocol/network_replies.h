@@ -79,7 +79,6 @@ std::span<const NetworkReplyRow> networkWriteReplies();
 
 // ---- Texts and intervals the actions use -----------------------------------
 
-inline const QString kUpgradeSucceededMessage = QStringLiteral("升级成功！");
 // Sleep_Timer once the device has taken the upgrade start and restarts into
 // its loader; timCheckDevice once the last block is in.
 inline constexpr int kUpgradeRestartDelayMs = 3000;

@@ -19,8 +19,6 @@ namespace kalmo {
 inline const QString kReadServiceErrorText = QStringLiteral("读服务响应错误");
 inline const QString kWriteServiceFailedText = QStringLiteral("写服务失败");
 
-// Log label of the service socket's data-arrival handler.
-inline constexpr char kServiceDataArrivalLabel[] = "wsckR_W_DataArrival(Form1)";
 
 inline constexpr quint8 kReplyServiceMask = 0x3F;
 inline constexpr quint8 kReplyStatusMask = 0xC0;

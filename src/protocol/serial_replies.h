@@ -14,8 +14,6 @@
 
 namespace kalmo {
 
-// Log label of the serial receive handler.
-inline constexpr char kSerialReceiveLabel[] = "comm1_OnComm(Form1)";
 
 // What a row does with the reply besides writing its status text.
 enum class SerialReplyAction : quint8 {
@@ -72,10 +70,6 @@ const SerialReplyRow &findSerialReply(int functionNumber);
 // The whole table, the catch-all row last.
 std::span<const SerialReplyRow> serialReplies();
 
-// ---- Texts the handler writes besides the rows' own ------------------------
-
-inline const QString kUpgradeDoneText = QStringLiteral("升级下位机成功");
-inline const QString kNoUserProgramMessage = QStringLiteral("无用户程序，请升级用户程序");
 
 // Zigbee link test result (first data byte): 0 good, 1 not on line, 2 silent.
 QString zigbeeTestText(quint8 result);

@@ -28,7 +28,6 @@ inline constexpr qint32 kSysParamBlockAddress = 10003;
 inline constexpr qint32 kSysParamReadBlockType = 1;
 inline constexpr qint32 kSysParamWriteBlockType = 4;
 
-inline constexpr char kDistributeSysParamLabel[] = "DistributeSysParam(Form1)";
 inline constexpr char kChangeParameterLabel[] = "ChangeParameter(Form1)";
 
 // ---- The record -----------------------------------------------------------

@@ -27,7 +27,6 @@ inline constexpr qsizetype kTagPayloadLength = 64; // device ID, then PD tag
 inline constexpr qsizetype kTagBlockLength = 82;
 inline constexpr qsizetype kTagReplyDataOffset = 12;
 
-inline constexpr char kDistributeTagsLabel[] = "DistributePDTagandDeviceID(Form1)";
 // The objectName and form label of the PD tag box, for a refused write.
 inline constexpr char kPdTagControl[] = "txtPD_Tag";
 inline constexpr char kPdTagLabel[] = "PD_TAG";

@@ -25,6 +25,15 @@ class QTimer;
 
 namespace kalmo {
 
+// Status text for a reply whose checksum test failed.
+inline const QString kCrcErrorText = QStringLiteral("CRC 校验错误");
+
+// Log label of the service socket's data-arrival handler.
+inline constexpr char kServiceDataArrivalLabel[] = "wsckR_W_DataArrival(Form1)";
+
+// Log label of the serial receive handler.
+inline constexpr char kSerialReceiveLabel[] = "comm1_OnComm(Form1)";
+
 class SerialLink;
 class UdpService;
 

@@ -21,21 +21,7 @@ class QUdpSocket;
 
 namespace kalmo {
 
-// Texts of discovery and presence.
-inline const QString kWaitingForDevicesText = QStringLiteral("正在查询设备，请稍候");
-inline const QString kNewDeviceText = QStringLiteral("有新设备上线");
-inline const QString kChooseDeviceText = QStringLiteral("当前有设备在线,请选择设备IP");
-inline const QString kNoDeviceOnlineText = QStringLiteral("当前无在线设备,请检查设备状态");
-inline const QString kDeviceOfflineText = QStringLiteral("有设备下线");
-inline const QString kChosenDeviceOfflineText = QStringLiteral("当前设备下线");
-inline const QString kReadingInformationText = QStringLiteral("正在读取信息");
-inline const QString kWinsockErrorTitle = QStringLiteral("请注意Winsock错误!");
-inline const QString kRestartAfterErrorText = QStringLiteral("请排除错误原因后,重新开始");
 
-// Log labels of the handlers.
-inline constexpr char kAnnouncementLabel[] = "wsckdevicequery_DataArrival(Form1)";
-inline constexpr char kPresenceTickLabel[] = "timCheckDevice_Timer(Form1)";
-inline constexpr char kDeviceChoiceLabel[] = "CmbDevice_Click(Form1)";
 
 // timCheckDevice as the window is built.
 inline constexpr int kPresenceIntervalMs = 10000;

@@ -1,6 +1,7 @@
 // Request frames of both links, serial reply checking and Hex2Bin, pinned
 // with bytes worked out by hand from the frame layouts.
 #include "protocol/frames.h"
+#include "session/session.h"
 #include "core/codepage.h"
 #include "core/error_log.h"
 #include "support/hex.h"

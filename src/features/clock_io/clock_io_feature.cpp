@@ -16,6 +16,7 @@ namespace kalmo {
 
 namespace {
 
+constexpr char kDistributeDidoLabel[] = "DistributeDIDO(Form1)";
 constexpr char kReclockLabel[] = "cmdReclock_Click(Form1)";
 constexpr char kWrclockLabel[] = "cmdWrclock_Click(Form1)";
 constexpr char kTimeInitLabel[] = "cmdTimeInit_Click(Form1)";

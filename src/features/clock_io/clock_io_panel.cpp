@@ -10,6 +10,18 @@
 
 namespace kalmo {
 
+namespace {
+
+const QStringList &weekDayItems()
+{
+    static const QStringList items{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
+                                   QStringLiteral("四"), QStringLiteral("五"), QStringLiteral("六"),
+                                   QStringLiteral("日")};
+    return items;
+}
+
+} // namespace
+
 using namespace controls;
 
 ClockIoPanel::ClockIoPanel(QWidget *parent) : QWidget(parent)
@@ -141,6 +153,11 @@ void ClockIoPanel::setUpPoints(const std::array<DidoButtonSetup, kDidoButtonCoun
         if (s.enabled) button->setEnabled(*s.enabled);
         button->setVisible(s.visible);
     }
+}
+
+void ClockIoPanel::fillOptionLists()
+{
+    controls::fillList(Combo_WeekDay, weekDayItems());
 }
 
 } // namespace kalmo

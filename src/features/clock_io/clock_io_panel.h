@@ -23,6 +23,9 @@ class ClockIoPanel : public QWidget
 public:
     explicit ClockIoPanel(QWidget *parent = nullptr);
 
+    // The fixed option lists, in list-index order, with nothing selected.
+    void fillOptionLists();
+
     static constexpr int kPointCount = 64;
 
     // Back colour of a point button whose state is 1 (QBColor(10), light

@@ -114,4 +114,10 @@ void setBold(QWidget *widget, bool bold)
     widget->setFont(font);
 }
 
+void fillList(QComboBox *list, const QStringList &items)
+{
+    list->addItems(items);
+    list->setCurrentIndex(-1);
+}
+
 } // namespace kalmo::controls

@@ -52,6 +52,8 @@ QVBoxLayout *column(std::initializer_list<QWidget *> frames);
 
 // Makes a control's text bold or normal.
 void setBold(QWidget *widget, bool bold);
+// Fills a list that starts with nothing selected, as the panel expects.
+void fillList(QComboBox *list, const QStringList &items);
 
 template <std::size_t N, typename Make> auto makeArray(Make make)
 {

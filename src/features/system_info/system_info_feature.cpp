@@ -24,13 +24,17 @@ namespace kalmo {
 
 namespace {
 
+const QString kNoUserProgramMessage = QStringLiteral("无用户程序，请升级用户程序");
+constexpr char kLblNumChangeLabel[] = "lblNUM_Change(Form1)";
+constexpr char kDistributeTagsLabel[] = "DistributePDTagandDeviceID(Form1)";
+
+constexpr char kDistributeSysParamLabel[] = "DistributeSysParam(Form1)";
 constexpr char kShowSysInfoLabel[] = "ShowSysInfo(Form1)";
 constexpr char kGetSysLabel[] = "cmdGetSys_Click(Form1)";
 constexpr char kSetParaLabel[] = "cmdSetPara_Click(Form1)";
 constexpr char kSetSysInfoLabel[] = "SetSysInfo(Form1)";
 constexpr char kSetPdtagLabel[] = "SetPdtag(Form1)";
 constexpr char kStorePdTagLabel[] = "StorePDTag(Form1)";
-
 const QString kHardwareNumberLengthText = QStringLiteral("硬件版号位数不正确");
 const QString kWritingSysInfoText = QStringLiteral("正在设置系统信息，请稍候");
 const QString kInvalidPropertyText = QStringLiteral("无效属性值");

@@ -23,6 +23,9 @@ class SystemInfoPanel : public QWidget
 public:
     explicit SystemInfoPanel(QWidget *parent = nullptr);
 
+    // The fixed option lists, in list-index order, with nothing selected.
+    void fillOptionLists();
+
     // The production dates the picker can show: years 1 to 3000. A record
     // with a year outside them is shown as 1900.
     static constexpr int kFirstProductionYear = 1;

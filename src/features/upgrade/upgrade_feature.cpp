@@ -8,6 +8,13 @@
 
 namespace kalmo {
 
+namespace {
+
+const QString kUpgradeSucceededMessage = QStringLiteral("升级成功！");
+const QString kUpgradeDoneText = QStringLiteral("升级下位机成功");
+
+} // namespace
+
 UpgradeFeature::UpgradeFeature(const FeatureContext &context, QObject *parent)
     : Feature(context, parent), m_panel(new UpgradePanel)
 {

@@ -8,6 +8,25 @@
 
 namespace kalmo {
 
+namespace {
+
+const QStringList &zigbeeNetworkTypeItems()
+{
+    static const QStringList items{QStringLiteral("星型"), QStringLiteral("链1"),
+                                   QStringLiteral("链2"),  QStringLiteral("链3"),
+                                   QStringLiteral("链4"),  QStringLiteral("网型")};
+    return items;
+}
+
+const QStringList &zigbeeRoleItems()
+{
+    static const QStringList items{QStringLiteral("协调器"), QStringLiteral("路由设备"),
+                                   QStringLiteral("端点设备")};
+    return items;
+}
+
+} // namespace
+
 using namespace controls;
 
 ZigbeePanel::ZigbeePanel(QWidget *parent) : QWidget(parent)
@@ -94,6 +113,12 @@ ZigbeePanel::ZigbeePanel(QWidget *parent) : QWidget(parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(zigbee);
+}
+
+void ZigbeePanel::fillOptionLists()
+{
+    controls::fillList(Combo_Nettype, zigbeeNetworkTypeItems());
+    controls::fillList(Combo_zlogic, zigbeeRoleItems());
 }
 
 } // namespace kalmo

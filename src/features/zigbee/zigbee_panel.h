@@ -17,6 +17,9 @@ class ZigbeePanel : public QWidget
 public:
     explicit ZigbeePanel(QWidget *parent = nullptr);
 
+    // The fixed option lists, in list-index order, with nothing selected.
+    void fillOptionLists();
+
     QComboBox *Combo_zlogic = nullptr;      // "设备逻辑"
     QComboBox *Combo_Nettype = nullptr;     // "网络类型"
     QLineEdit *Text_DNO = nullptr;          // "设备编号"

@@ -1,0 +1,121 @@
+#include "app/window_bars.h"
+
+#include "features/common/controls.h"
+
+#include <QHBoxLayout>
+
+namespace kalmo {
+
+using namespace controls;
+
+namespace {
+
+// Keeps the space of a control that is hidden until it is needed, so the
+// line does not jump when it appears.
+void reserveSpaceWhenHidden(QWidget *widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+    widget->hide();
+}
+
+} // namespace
+
+ConnectionBar::ConnectionBar(QWidget *parent) : QFrame(parent)
+{
+    auto *bar = this;
+    bar->setObjectName(QStringLiteral("connectionBar"));
+    bar->setFrameShape(QFrame::StyledPanel);
+
+    optComm[0] =
+        radioButton(bar, indexedName(QStringLiteral("optComm"), 0), QStringLiteral("串行通信"));
+    optComm[1] =
+        radioButton(bar, indexedName(QStringLiteral("optComm"), 1), QStringLiteral("网络通信"));
+    ComPort = comboBox(bar, QStringLiteral("ComPort"), 12);
+    ComPort->setPlaceholderText(QStringLiteral("无可用串口"));
+    ComPort->setToolTip(QStringLiteral("串口"));
+    cmbDevice = comboBox(bar, QStringLiteral("cmbDevice"), 15);
+    cmbDevice->setPlaceholderText(QStringLiteral("请选择设备IP"));
+    cmbDevice->setToolTip(QStringLiteral("在线设备"));
+    cmbDevice->hide(); // shown once a device is heard on the network
+    StartRun = button(bar, QStringLiteral("StartRun"), QStringLiteral("通讯"));
+    cmdPause = button(bar, QStringLiteral("cmdPause"), QStringLiteral("暂停"));
+    cmdStop = button(bar, QStringLiteral("cmdStop"), QStringLiteral("停止"));
+    cmdESC = button(bar, QStringLiteral("cmdESC"), QStringLiteral("退出(ESC)"));
+    NowDis = new QLabel(bar);
+    NowDis->setObjectName(QStringLiteral("NowDis"));
+    NowDis->setMinimumWidth(
+        NowDis->fontMetrics().horizontalAdvance(QStringLiteral("0000年00月00日    00:00:00")) + 8);
+    NowDis->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    // Nothing to pause or stop until communication runs.
+    cmdPause->setEnabled(false);
+    cmdStop->setEnabled(false);
+
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(8, 4, 8, 4);
+    row->addWidget(optComm[0]);
+    row->addWidget(ComPort);
+    row->addSpacing(12);
+    row->addWidget(optComm[1]);
+    row->addWidget(cmbDevice);
+    row->addSpacing(16);
+    for (QPushButton *b : {StartRun, cmdPause, cmdStop, cmdESC}) {
+        b->setMinimumWidth(84);
+        row->addWidget(b);
+    }
+    row->addStretch();
+    row->addWidget(NowDis);
+}
+
+StatusLine::StatusLine(QWidget *parent) : QWidget(parent)
+{
+    auto *line = this;
+    line->setObjectName(QStringLiteral("statusLine"));
+
+    Text2 = lineEdit(line, QStringLiteral("Text2"));
+    Text2->setReadOnly(true);
+    Text4 = lineEdit(line, QStringLiteral("Text4"), 7);
+    Text4->setReadOnly(true);
+    Text4->setAlignment(Qt::AlignRight);
+    Text4->setText(QStringLiteral("0"));
+    Text3 = lineEdit(line, QStringLiteral("Text3"), 7);
+    Text3->setReadOnly(true);
+    Text3->setAlignment(Qt::AlignRight);
+    Text3->setText(QStringLiteral("0"));
+    ProgressBar = new QProgressBar(line);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setFixedWidth(180);
+    lb_ProgProc = new QLabel(line);
+    lb_ProgProc->setObjectName(QStringLiteral("lb_ProgProc"));
+    lb_ProgProc->setFixedWidth(
+        lb_ProgProc->fontMetrics().horizontalAdvance(QStringLiteral(" 100.0%")) + 4);
+    reserveSpaceWhenHidden(ProgressBar);
+    reserveSpaceWhenHidden(lb_ProgProc);
+
+    auto *row = new QHBoxLayout(line);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(caption(QStringLiteral("状态"), Text2));
+    row->addWidget(Text2, 1);
+    row->addSpacing(8);
+    row->addWidget(caption(QStringLiteral("通讯次数"), Text4));
+    row->addWidget(Text4);
+    row->addWidget(caption(QStringLiteral("超时次数"), Text3));
+    row->addWidget(Text3);
+    row->addSpacing(8);
+    row->addWidget(ProgressBar);
+    row->addWidget(lb_ProgProc);
+}
+
+void StatusLine::showProgress(const ProgressState &progress)
+{
+    ProgressBar->setRange(0, progress.maximum);
+    ProgressBar->setValue(progress.value);
+    ProgressBar->setVisible(progress.visible);
+    lb_ProgProc->setText(progress.label);
+    lb_ProgProc->setVisible(progress.visible);
+}
+
+} // namespace kalmo

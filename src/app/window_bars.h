@@ -1,0 +1,51 @@
+#pragma once
+// The two bars of the main window: the connection bar across the top (the
+// link options, the port and device lists, the run buttons and the clock)
+// and the status line under it (status box, counters, progress).
+#include "session/progress.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <array>
+
+namespace kalmo {
+
+class ConnectionBar : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit ConnectionBar(QWidget *parent);
+
+    std::array<QRadioButton *, 2> optComm{}; // "串行通信", "网络通信"
+    QComboBox *ComPort = nullptr;
+    QComboBox *cmbDevice = nullptr;  // devices heard on the network
+    QPushButton *StartRun = nullptr; // "通讯"
+    QPushButton *cmdPause = nullptr; // "暂停" / "继续"
+    QPushButton *cmdStop = nullptr;  // "停止"
+    QPushButton *cmdESC = nullptr;   // "退出(ESC)"
+    QLabel *NowDis = nullptr;        // the PC's clock
+};
+
+class StatusLine : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit StatusLine(QWidget *parent);
+
+    // The progress bar and its percentage as the state says.
+    void showProgress(const ProgressState &progress);
+
+    QLineEdit *Text2 = nullptr; // status box
+    QLineEdit *Text4 = nullptr; // reply counter
+    QLineEdit *Text3 = nullptr; // receive time-out counter
+    QProgressBar *ProgressBar = nullptr;
+    QLabel *lb_ProgProc = nullptr; // percentage beside the bar
+};
+
+} // namespace kalmo
