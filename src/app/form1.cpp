@@ -4,6 +4,7 @@
 #include "features/clock_io/clock_io_panel.h"
 #include "features/common/controls.h"
 #include "features/dialogs/dialogs_feature.h"
+#include "features/system_info/system_info_feature.h"
 #include "features/image_files/image_file_panel.h"
 #include "features/maintenance/maintenance_panel.h"
 #include "features/network_identity/network_identity_panel.h"
@@ -29,14 +30,8 @@ using namespace controls;
 
 namespace {
 
-QTimer *makeTimer(QObject *parent, const QString &name, int interval, bool enabled)
-{
-    auto *timer = new QTimer(parent);
-    timer->setObjectName(name);
-    timer->setInterval(interval);
-    if (enabled) timer->start();
-    return timer;
-}
+constexpr int kClockDisplayIntervalMs = 1000; // DisTimer
+constexpr int kAutomaticStartDelayMs = 500;   // Time2Start, once a record is given
 
 } // namespace
 
@@ -87,7 +82,15 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
     setCentralWidget(central);
     resize(1300, 640);
 
-    buildTimers();
+    // The window's own timers; the protocol timers are the session's.
+    DisTimer = new QTimer(this);
+    DisTimer->setObjectName(QStringLiteral("DisTimer"));
+    DisTimer->setInterval(kClockDisplayIntervalMs);
+    DisTimer->start();
+    Time2Start = new QTimer(this);
+    Time2Start->setObjectName(QStringLiteral("Time2Start"));
+    Time2Start->setInterval(kAutomaticStartDelayMs);
+    Time2Start->setSingleShot(true);
 
     showMessageBox = [this](const MessageBoxRequest &request) {
         auto *box =
@@ -148,15 +151,6 @@ QTabWidget *Form1::buildBody()
     return bodyTabs;
 }
 
-void Form1::buildTimers()
-{
-    // The state the window's own timers have when it is built; the protocol
-    // timers are the session's.
-    DisTimer = makeTimer(this, QStringLiteral("DisTimer"), 1000, true);
-    Time2Start = makeTimer(this, QStringLiteral("Time2Start"), 500, false);
-    Time2Start->setSingleShot(true);
-}
-
 void Form1::Form_Load()
 {
     runLogged("Form_Load(Form1)", [&] {
@@ -166,9 +160,9 @@ void Form1::Form_Load()
         setWindowTitle(QStringLiteral("KVRQxxx,LTNQxxx,KVSQxxx,KVRXxxx,KVRB301 用户设置软件 V") +
                        version + QStringLiteral(" (用户版)"));
 
-        for (RangeBounds &range : rangeTable)
+        for (RangeBounds &range : systemInfoFeature->rangeTable)
             range = RangeBounds{32767, 0};
-        rangeTableValid = true;
+        systemInfoFeature->rangeTableValid = true;
 
         timMscon->stop();
         Timer1->stop();

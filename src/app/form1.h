@@ -48,13 +48,6 @@ class ImageFilePanel;
 class ParameterDialogsPanel;
 struct SerialPortFailure;
 
-// One entry of the version range table read by the system information display.
-struct RangeBounds
-{
-    qint32 upper = 0;
-    qint32 lower = 0;
-};
-
 // The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
 QString clockDisplayText(const QDateTime &time);
 
@@ -120,9 +113,6 @@ public:
     SerialLink *Comm1 = nullptr;      // the serial port
     UdpService *wsckR_W = nullptr;    // the read/write service socket
 
-    // Start-up state read by later procedures
-    std::array<RangeBounds, 4> rangeTable{};
-    bool rangeTableValid = false;
     QString commandLine; // the command-line record, kept for the whole run
 
     // The time NowDis shows; replaceable so that a test can fix it.
@@ -142,9 +132,6 @@ public:
     MonotonicClock presenceClock = [] { return std::chrono::steady_clock::now(); };
     DeviceTable deviceTable{[this] { return presenceClock(); }};
 
-    // The firmware-version check, armed by the communicate button and run
-    // at most once per press by the system information display.
-    VersionCheck versionCheck;
     SerialPortChoice serialPort{QStringLiteral("COM1"), 0}; // the port used last
 
     // The session with the device: command stack, dispatcher, timers, links,
@@ -224,7 +211,6 @@ private:
     // The sections and what the window itself does when they report
     // (form1_wiring.cpp).
     void buildSections();
-    void systemInformationShown(bool known);
     // Every section at one moment of the connection.
     void tellSections(ConnectionEvent event);
 
@@ -244,7 +230,6 @@ private:
     void stopReadingLostDevice();
 
     QTabWidget *buildBody();
-    void buildTimers();
 
     ProgramOptions m_options;
     Session *m_session = nullptr;

@@ -7,6 +7,7 @@
 
 #include "core/error_log.h"
 #include "core/error_texts.h"
+#include "features/system_info/system_info_feature.h"
 #include "transport/serial_link.h"
 
 #include <QComboBox>
@@ -66,7 +67,7 @@ void Form1::optComm_Click(int index)
 void Form1::StartRun_Click()
 {
     // The next system information display checks the firmware version once.
-    versionCheck.arm();
+    systemInfoFeature->versionCheck.arm();
     if (optComm[0]->isChecked())
         startSerialLink();
     else if (optComm[1]->isChecked())

@@ -24,16 +24,6 @@
 
 namespace kalmo {
 
-namespace {
-
-VersionLimits versionLimits(const RangeBounds &range)
-{
-    const auto clamp = [](qint32 v) { return quint16(std::clamp<qint32>(v, 0, 0xFFFF)); };
-    return VersionLimits{clamp(range.lower), clamp(range.upper)};
-}
-
-} // namespace
-
 // ---- The sections -------------------------------------------------------------
 
 void Form1::buildSections()
@@ -59,30 +49,14 @@ void Form1::buildSections()
     imageFiles = imageFilesFeature->panel();
     parameterDialogs = dialogsFeature->panel();
 
-    // The window's own part of showing the system information: pausing is
-    // possible, the firmware version is checked once per start.
+    // Once the system information is shown, communication can be paused.
     m_requests.systemInformationShowing.listen([this] { resetPauseButton(true); });
-    m_requests.systemInformationShown.listen([this](bool known) { systemInformationShown(known); });
 }
 
 void Form1::tellSections(ConnectionEvent event)
 {
     for (Feature *section : m_sections)
         section->onConnection(event);
-}
-
-void Form1::systemInformationShown(bool known)
-{
-    if (!known) return;
-    const SysParamRecord &r = m_session->sysParam;
-    // Family A takes the first range, family B the second.
-    if (rangeTableValid)
-        versionCheck.setLimits(versionLimits(rangeTable[0]), versionLimits(rangeTable[1]));
-    const VersionCheckResult check = versionCheck.check(r.DeviceType, r.FirmwareVersion);
-    if (!check.message.isEmpty())
-        showMessageBox(
-            {QMessageBox::Information, QApplication::applicationDisplayName(), check.message});
-    ForCustomer();
 }
 
 void Form1::cmdSetPara_Click()

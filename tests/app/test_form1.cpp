@@ -2,6 +2,7 @@
 // state, the serial-port list, the clock label, the keyboard shortcuts, the
 // exit button, and every control the panel is expected to carry.
 #include "app/form1.h"
+#include "features/system_info/system_info_feature.h"
 #include "features/dialogs/dialogs_feature.h"
 
 #include <QApplication>
@@ -223,8 +224,8 @@ void TestForm1::startUpState()
     QCOMPARE(control<QLineEdit>(w, "Text_InterTimeComm2")->text(), QStringLiteral("100"));
     QCOMPARE(control<QLineEdit>(w, "Text_WaitTimeComm2")->text(), QStringLiteral("1000"));
 
-    QVERIFY(w.rangeTableValid);
-    for (const RangeBounds &range : w.rangeTable) {
+    QVERIFY(w.systemInfoFeature->rangeTableValid);
+    for (const RangeBounds &range : w.systemInfoFeature->rangeTable) {
         QCOMPARE(range.upper, 32767);
         QCOMPARE(range.lower, 0);
     }

@@ -74,6 +74,12 @@ std::optional<BuildOutcome> readBox(const NumericBox &field, qint64 &value)
     return std::nullopt;
 }
 
+VersionLimits versionLimits(const RangeBounds &range)
+{
+    const auto clamp = [](qint32 v) { return quint16(std::clamp<qint32>(v, 0, 0xFFFF)); };
+    return VersionLimits{clamp(range.lower), clamp(range.upper)};
+}
+
 } // namespace
 
 SystemInfoFeature::SystemInfoFeature(const FeatureContext &context, QObject *parent)
@@ -196,6 +202,8 @@ void SystemInfoFeature::ShowSysInfo()
         p.txt_RSDataTime[1]->setText(QString::number(r.Port2PacketInterval));
 
         requests().systemInformationShown(true);
+        checkFirmwareVersion();
+        window().ForCustomer();
     });
 }
 
@@ -423,6 +431,19 @@ void SystemInfoFeature::DistributeSysParam()
             decodeNetworkSysParamReply(session().networkReply, session().sysParam, items);
         });
     });
+}
+
+// Once per start: a firmware version outside the family's range is named.
+void SystemInfoFeature::checkFirmwareVersion()
+{
+    const SysParamRecord &r = session().sysParam;
+    // Family A takes the first range, family B the second.
+    if (rangeTableValid)
+        versionCheck.setLimits(versionLimits(rangeTable[0]), versionLimits(rangeTable[1]));
+    const VersionCheckResult check = versionCheck.check(r.DeviceType, r.FirmwareVersion);
+    if (!check.message.isEmpty())
+        window().showBox(
+            {QMessageBox::Information, QApplication::applicationDisplayName(), check.message});
 }
 
 // ---- Identity tags ---------------------------------------------------------------

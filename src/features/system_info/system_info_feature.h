@@ -4,6 +4,7 @@
 // model lookup, the series box, the identity tags, and the whole-area dump.
 #include "features/common/feature.h"
 #include "features/system_info/system_info_panel.h"
+#include "protocol/device_catalogue.h"
 #include "protocol/dido_block.h"
 #include "protocol/sys_param_block.h"
 
@@ -12,6 +13,13 @@
 #include <functional>
 
 namespace kalmo {
+
+// One entry of the version range table read by the system information display.
+struct RangeBounds
+{
+    qint32 upper = 0;
+    qint32 lower = 0;
+};
 
 class SystemInfoFeature : public Feature
 {
@@ -33,6 +41,13 @@ public:
     void lblNUM_Change();
     void txtSeries_Change();
 
+    // The version range table, filled at start-up.
+    std::array<RangeBounds, 4> rangeTable{};
+    bool rangeTableValid = false;
+    // The firmware-version check, armed by the communicate button and run
+    // at most once per press by the system information display.
+    VersionCheck versionCheck;
+
 private:
     bool collectSystemParameters(SysParamRecord &record);
     void showSysParamReply(Link link, const std::function<void(SysParamPanelItems &)> &decode);
@@ -41,6 +56,7 @@ private:
     BuildOutcome buildSetSysInfo(BuildContext &context);
     void appendDump(const QByteArray &reply);
     void showDidoItems(const DidoReading &reading);
+    void checkFirmwareVersion();
     void clearDeviceBoxes();
     void setPortLists(bool enabled, bool cleared);
     void setProductionPickers(const QDate &date, bool enabled);

@@ -6,6 +6,7 @@
 // written by hand from the block layout; the virtual controller answers
 // where a whole device is wanted.
 #include "app/form1.h"
+#include "features/system_info/system_info_feature.h"
 
 #include "protocol/device_catalogue.h"
 #include "protocol/frames.h"
@@ -355,7 +356,7 @@ void TestSystemInfoPanel::unknownModelStopsEarly()
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
     control<QLineEdit>(*w, "lblNUM")->setText("earlier");
-    w->versionCheck.arm();
+    w->systemInfoFeature->versionCheck.arm();
     w->session().receiveSerial(sysInfoReply({{33, hex("00")}, {38, hex("0080")}}));
 
     // Shown up to the production date and the roles, nothing after it.
@@ -368,7 +369,7 @@ void TestSystemInfoPanel::unknownModelStopsEarly()
     QCOMPARE(text(*w, "txtInnerVersion"), QString());
     QVERIFY(!control(*w, "cmdClearCode")->isEnabled());
     QVERIFY(boxes.isEmpty()); // no version check either
-    QVERIFY(w->versionCheck.pending());
+    QVERIFY(w->systemInfoFeature->versionCheck.pending());
 }
 
 // ---- DI/DO buttons of each model ---------------------------------------------------
@@ -528,9 +529,9 @@ void TestSystemInfoPanel::versionCheck()
     QFETCH(QStringList, messages);
     rig::SerialRig r;
     Form1 &w = *r.w;
-    w.rangeTable[0].upper = upperA;
-    w.rangeTable[1].upper = upperB;
-    w.rangeTable[1].lower = lowerB;
+    w.systemInfoFeature->rangeTable[0].upper = upperA;
+    w.systemInfoFeature->rangeTable[1].upper = upperB;
+    w.systemInfoFeature->rangeTable[1].lower = lowerB;
 
     for (qsizetype i = 0; i < types.size(); ++i) {
         if (pressed[i]) {
