@@ -229,7 +229,7 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
     connect(Time2Start, &QTimer::timeout, this, &Form1::Time2Start_Timer);
     // A failing port is dealt with once the procedure that was using it has
     // ended, never in the middle of a dispatcher step or a reply.
-    connect(Comm1, &SerialLink::failed, this, [this](const SerialPortFailure &failure) {
+    connect(Comm1, &SerialPortLink::failed, this, [this](const SerialPortFailure &failure) {
         QMetaObject::invokeMethod(
             this, [this, failure] { serialPortFailed(failure); }, Qt::QueuedConnection);
     });

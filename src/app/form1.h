@@ -40,9 +40,7 @@ class MaintenancePanel;
 class UpgradePanel;
 class ImageFilePanel;
 class ParameterDialogsPanel;
-class SerialLink;
 struct ClockValue;
-struct SerialPortFailure;
 
 // One entry of the version range table read by the system information display.
 struct RangeBounds
@@ -145,8 +143,8 @@ public:
     QTimer *Sleep_Timer = nullptr;    // restart delay
     QTimer *ProgressTimer = nullptr;  // progress stepping
     QTimer *timCheckDevice = nullptr; // device presence
-    SerialLink *Comm1 = nullptr;      // the serial port
-    UdpService *wsckR_W = nullptr;    // the read/write service socket
+    SerialPortLink *Comm1 = nullptr;  // the serial port
+    DatagramLink *wsckR_W = nullptr;  // the read/write service socket
 
     // Start-up state read by later procedures
     std::array<RangeBounds, 4> rangeTable{};

@@ -73,8 +73,8 @@ Session::Session(SessionView &view, QObject *parent) : QObject(parent), m_view(v
     connect(timMscon, &QTimer::timeout, this, &Session::timMscon_Timer);
     connect(Sleep_Timer, &QTimer::timeout, this, &Session::Sleep_Timer_Timer);
     connect(ProgressTimer, &QTimer::timeout, this, &Session::ProgressTimer_Timer);
-    connect(Comm1, &SerialLink::received, this, &Session::Comm1_OnComm);
-    connect(wsckR_W, &UdpService::datagramArrived, this, &Session::wsckR_W_DataArrival);
+    connect(Comm1, &SerialPortLink::received, this, &Session::Comm1_OnComm);
+    connect(wsckR_W, &DatagramLink::datagramArrived, this, &Session::wsckR_W_DataArrival);
 
     registerOwnBuilders();
     registerOwnHandlers();

@@ -10,6 +10,7 @@
 #include "protocol/serial_replies.h"
 #include "session/dispatcher.h"
 #include "session/progress.h"
+#include "transport/transport.h"
 
 #include <QByteArray>
 #include <QList>
@@ -23,9 +24,6 @@
 class QTimer;
 
 namespace kalmo {
-
-class SerialLink;
-class UdpService;
 
 // A number as the status line writes counters: a leading space for values
 // that are not negative (" 3", "-1").
@@ -88,8 +86,8 @@ public:
     QTimer *ProgressTimer = nullptr;  // progress stepping
 
     // The serial port ("Comm1") and the read/write service socket ("wsckR_W").
-    SerialLink *Comm1 = nullptr;
-    UdpService *wsckR_W = nullptr;
+    SerialPortLink *Comm1 = nullptr;
+    DatagramLink *wsckR_W = nullptr;
 
     Dispatcher &dispatcher() { return *m_dispatcher; }
     const Dispatcher &dispatcher() const { return *m_dispatcher; }
