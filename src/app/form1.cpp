@@ -189,9 +189,10 @@ SerialPortChoice chooseSerialPort(const QString *selectedEntry, const SerialPort
     return {name, last.index};
 }
 
-Form1::Form1(const ProgramOptions &options, QWidget *parent)
+Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget *parent)
     : QMainWindow(parent), currentTime([] { return QDateTime::currentDateTime(); }),
-      endProgram([] { QCoreApplication::exit(0); }), m_options(options)
+      endProgram([] { QCoreApplication::exit(0); }), m_options(options),
+      m_transports(std::move(transports))
 {
     setObjectName(QStringLiteral("Form1"));
 
@@ -207,7 +208,7 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
 
     buildTimers();
 
-    m_session = new Session(static_cast<SessionView &>(*this), this);
+    m_session = new Session(static_cast<SessionView &>(*this), this, m_transports.links);
     Timer1 = m_session->Timer1;
     Timer2 = m_session->Timer2;
     timMscon = m_session->timMscon;
@@ -436,7 +437,7 @@ void Form1::InitialComboBox()
 {
     runLogged("InitialComboBox(Form1)", [&] {
         const PortListing ports =
-            listSerialPorts(m_options.ports, platformPortCandidates(), TestCom);
+            listSerialPorts(m_options.ports, m_transports.portCandidates(), m_transports.testCom);
         ComPort->addItems(ports.names);
         ComPort->setCurrentIndex(ports.selected);
 

@@ -71,6 +71,16 @@ QStringList platformPortCandidates();
 // and is not logged.
 bool TestCom(const QString &portName);
 
+// What the window runs on: the session's links and the probe that lists the
+// serial ports at start-up. By default the real ones; tests put in fakes and
+// a probe that never reaches the host's ports.
+struct WindowTransports
+{
+    Transports links;
+    std::function<QStringList()> portCandidates = platformPortCandidates;
+    std::function<bool(const QString &)> testCom = TestCom;
+};
+
 // The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
 QString clockDisplayText(const QDateTime &time);
 
@@ -97,7 +107,8 @@ class Form1 : public QMainWindow, private SessionView
 {
     Q_OBJECT
 public:
-    explicit Form1(const ProgramOptions &options, QWidget *parent = nullptr);
+    explicit Form1(const ProgramOptions &options, WindowTransports transports = {},
+                   QWidget *parent = nullptr);
     ~Form1() override;
 
     static constexpr int kVersionMajor = 1;
@@ -343,6 +354,7 @@ private:
     void buildTimers();
 
     ProgramOptions m_options;
+    WindowTransports m_transports;
     Session *m_session = nullptr;
     bool m_deviceAutoChosen = false; // --device: chosen once per start of listening
 };

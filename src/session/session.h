@@ -74,7 +74,9 @@ class Session : public QObject, private DispatcherHost
 {
     Q_OBJECT
 public:
-    explicit Session(SessionView &view, QObject *parent = nullptr);
+    // The links come from `transports`: the real ones unless a test puts in fakes.
+    explicit Session(SessionView &view, QObject *parent = nullptr,
+                     const Transports &transports = {});
     ~Session() override;
 
     // The protocol timers, findable by objectName.

@@ -113,4 +113,10 @@ void FakeDatagramLink::send(const QByteArray &datagram)
     sent.append(datagram);
 }
 
+Transports fakeTransports()
+{
+    return {[](QObject *parent) { return new FakeSerialLink(parent); },
+            [](QObject *parent) { return new FakeDatagramLink(parent); }};
+}
+
 } // namespace kalmo

@@ -85,4 +85,7 @@ private:
     quint16 m_remotePort = 0;
 };
 
+// A FakeSerialLink and a FakeDatagramLink for each session.
+Transports fakeTransports();
+
 } // namespace kalmo

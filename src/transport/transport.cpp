@@ -2,6 +2,7 @@
 
 #include "core/error_log.h"
 #include "core/error_texts.h"
+#include "transport/serial_link.h"
 #include "transport/udp_service.h"
 
 namespace kalmo {
@@ -25,6 +26,16 @@ std::optional<SocketFailure> DatagramLink::parseRemoteHost(const QString &remote
 void DatagramLink::throwNotAimed()
 {
     throw ProcedureError(WinsockErrorText(kWrongStateNumber, {}));
+}
+
+SerialPortLink *makeSerialLink(QObject *parent)
+{
+    return new SerialLink(parent);
+}
+
+DatagramLink *makeUdpService(QObject *parent)
+{
+    return new UdpService(parent);
 }
 
 } // namespace kalmo

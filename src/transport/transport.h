@@ -1,12 +1,14 @@
 #pragma once
 // The links a session talks over, as the session and the window use them: the
 // serial port to one controller and the read/write service socket to a device
-// on the network. SerialLink and UdpService are the real ones.
+// on the network. SerialLink and UdpService are the real ones; the in-memory
+// fakes of fake_links.h stand in for them in tests.
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace kalmo {
@@ -104,6 +106,18 @@ signals:
     // One arriving datagram, whole: its size is the handler's bytesTotal
     // (datagrams of 0 bytes included). The sender is not checked.
     void datagramArrived(const QByteArray &datagram);
+};
+
+// A SerialLink and a UdpService, owned by `parent`.
+SerialPortLink *makeSerialLink(QObject *parent);
+DatagramLink *makeUdpService(QObject *parent);
+
+// How a session gets its links, each made with the session as its parent:
+// the real serial port and service socket unless a test puts in fakes.
+struct Transports
+{
+    std::function<SerialPortLink *(QObject *parent)> serial = makeSerialLink;
+    std::function<DatagramLink *(QObject *parent)> datagram = makeUdpService;
 };
 
 } // namespace kalmo
