@@ -172,7 +172,7 @@ private:
 void TestParameterRoundTrip::serialRoundTrip()
 {
     QCOMPARE(kImageAsRead.size(), 52);
-    rig::SerialRig r(roundTripProfile());
+    rig::PtySerialRig r(roundTripProfile());
     giveEveryFieldAValue(r.controller.state());
     Form1 &w = *r.w;
     QCOMPARE(sim::writeImage(r.controller.state()), kImageAsRead);
