@@ -41,13 +41,17 @@ std::optional<SerialPortFailure> FakeSerialLink::open(const QString &portName,
                                                       const QString &settings)
 {
     if (m_open && portName == m_portName && settings == m_settings) return std::nullopt;
-    close();
+    // Another port or other settings: closed first; the threshold goes back
+    // to 0 only once the port is open again, as on a real port.
+    m_open = false;
+    m_input.clear();
     m_portName = portName;
     m_settings = settings;
     if (openFailure) return openFailure;
     if (!ports.contains(portName))
         return SerialPortFailure{kPortNotFound, QStringLiteral("No such file or directory")};
     m_open = true;
+    m_threshold = 0;
     return std::nullopt;
 }
 
