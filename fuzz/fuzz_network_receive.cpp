@@ -7,6 +7,7 @@
 // match, so the decoders see the data.
 #include "protocol/network_replies.h"
 #include "app/form1.h"
+#include "transport/fake_links.h"
 
 #include <QApplication>
 #include <QFile>
@@ -38,7 +39,9 @@ Form1 &window()
     static Form1 *form = [] {
         ProgramOptions options;
         options.link = ProgramOptions::Link::Network;
-        auto *f = new Form1(options);
+        // On the in-memory links, and no port of the host is probed.
+        auto *f =
+            new Form1(options, WindowTransports{fakeTransports(), [] { return QStringList(); }});
         f->showMessageBox = [](const MessageBoxRequest &) {};
         return f;
     }();

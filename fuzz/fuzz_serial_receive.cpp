@@ -4,6 +4,7 @@
 // trailer) so that the decoders see it.
 #include "protocol/frames.h"
 #include "app/form1.h"
+#include "transport/fake_links.h"
 
 #include <QApplication>
 
@@ -26,7 +27,9 @@ Form1 &window()
     }();
     Q_UNUSED(app);
     static Form1 *form = [] {
-        auto *f = new Form1(ProgramOptions{});
+        // On the in-memory links, and no port of the host is probed.
+        auto *f = new Form1(ProgramOptions{},
+                            WindowTransports{fakeTransports(), [] { return QStringList(); }});
         f->showMessageBox = [](const MessageBoxRequest &) {};
         return f;
     }();

@@ -40,13 +40,14 @@ QString clockDisplayText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy年MM月dd日    hh:mm:ss"));
 }
 
-Form1::Form1(const ProgramOptions &options, QWidget *parent)
+Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget *parent)
     : QMainWindow(parent), currentTime([] { return QDateTime::currentDateTime(); }),
-      endProgram([] { QCoreApplication::exit(0); }), m_options(options)
+      endProgram([] { QCoreApplication::exit(0); }), m_options(options),
+      m_transports(std::move(transports))
 {
     setObjectName(QStringLiteral("Form1"));
 
-    m_session = new Session(static_cast<SessionView &>(*this), this);
+    m_session = new Session(static_cast<SessionView &>(*this), this, m_transports.links);
     Timer1 = m_session->Timer1;
     Timer2 = m_session->Timer2;
     timMscon = m_session->timMscon;
@@ -103,7 +104,7 @@ Form1::Form1(const ProgramOptions &options, QWidget *parent)
     connect(Time2Start, &QTimer::timeout, this, &Form1::Time2Start_Timer);
     // A failing port is dealt with once the procedure that was using it has
     // ended, never in the middle of a dispatcher step or a reply.
-    connect(Comm1, &SerialLink::failed, this, [this](const SerialPortFailure &failure) {
+    connect(Comm1, &SerialPortLink::failed, this, [this](const SerialPortFailure &failure) {
         QMetaObject::invokeMethod(
             this, [this, failure] { serialPortFailed(failure); }, Qt::QueuedConnection);
     });
@@ -199,7 +200,7 @@ void Form1::InitialComboBox()
 {
     runLogged("InitialComboBox(Form1)", [&] {
         const PortListing ports =
-            listSerialPorts(m_options.ports, platformPortCandidates(), TestCom);
+            listSerialPorts(m_options.ports, m_transports.portCandidates(), m_transports.testCom);
         ComPort->addItems(ports.names);
         ComPort->setCurrentIndex(ports.selected);
 

@@ -48,6 +48,16 @@ class ImageFilePanel;
 class ParameterDialogsPanel;
 struct SerialPortFailure;
 
+// What the window runs on: the session's links and the probe that lists the
+// serial ports at start-up. By default the real ones; tests put in fakes and
+// a probe that never reaches the host's ports.
+struct WindowTransports
+{
+    Transports links;
+    std::function<QStringList()> portCandidates = platformPortCandidates;
+    std::function<bool(const QString &)> testCom = TestCom;
+};
+
 // The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
 QString clockDisplayText(const QDateTime &time);
 
@@ -55,7 +65,8 @@ class Form1 : public QMainWindow, private SessionView, private WindowServices
 {
     Q_OBJECT
 public:
-    explicit Form1(const ProgramOptions &options, QWidget *parent = nullptr);
+    explicit Form1(const ProgramOptions &options, WindowTransports transports = {},
+                   QWidget *parent = nullptr);
     ~Form1() override;
 
     static constexpr int kVersionMajor = 1;
@@ -110,8 +121,8 @@ public:
     QTimer *Sleep_Timer = nullptr;    // restart delay
     QTimer *ProgressTimer = nullptr;  // progress stepping
     QTimer *timCheckDevice = nullptr; // device presence
-    SerialLink *Comm1 = nullptr;      // the serial port
-    UdpService *wsckR_W = nullptr;    // the read/write service socket
+    SerialPortLink *Comm1 = nullptr;  // the serial port
+    DatagramLink *wsckR_W = nullptr;  // the read/write service socket
 
     QString commandLine; // the command-line record, kept for the whole run
 
@@ -232,6 +243,7 @@ private:
     QTabWidget *buildBody();
 
     ProgramOptions m_options;
+    WindowTransports m_transports;
     Session *m_session = nullptr;
     SectionRequests m_requests;
     QList<Feature *> m_sections;

@@ -4,8 +4,6 @@
 #include "protocol/frames.h"
 #include "protocol/network_reply.h"
 #include "protocol/tag_block.h"
-#include "transport/serial_link.h"
-#include "transport/udp_service.h"
 
 #include <QTimer>
 
@@ -49,7 +47,8 @@ quint8 Reply::data(qsizetype i) const
     return byteAt(bytes, profile.dataOffset + i);
 }
 
-Session::Session(SessionView &view, QObject *parent) : QObject(parent), m_view(view)
+Session::Session(SessionView &view, QObject *parent, const Transports &transports)
+    : QObject(parent), m_view(view)
 {
     setObjectName(QStringLiteral("session"));
     for (const TimerSetup &setup : kTimers) {
@@ -59,9 +58,9 @@ Session::Session(SessionView &view, QObject *parent) : QObject(parent), m_view(v
         if (setup.running) timer->start();
         this->*setup.member = timer;
     }
-    Comm1 = new SerialLink(this);
+    Comm1 = transports.serial(this);
     Comm1->setObjectName(QStringLiteral("Comm1"));
-    wsckR_W = new UdpService(this);
+    wsckR_W = transports.datagram(this);
     wsckR_W->setObjectName(QStringLiteral("wsckR_W"));
 
     m_dispatcher = std::make_unique<Dispatcher>(
@@ -73,8 +72,8 @@ Session::Session(SessionView &view, QObject *parent) : QObject(parent), m_view(v
     connect(timMscon, &QTimer::timeout, this, &Session::timMscon_Timer);
     connect(Sleep_Timer, &QTimer::timeout, this, &Session::Sleep_Timer_Timer);
     connect(ProgressTimer, &QTimer::timeout, this, &Session::ProgressTimer_Timer);
-    connect(Comm1, &SerialLink::received, this, &Session::Comm1_OnComm);
-    connect(wsckR_W, &UdpService::datagramArrived, this, &Session::wsckR_W_DataArrival);
+    connect(Comm1, &SerialPortLink::received, this, &Session::Comm1_OnComm);
+    connect(wsckR_W, &DatagramLink::datagramArrived, this, &Session::wsckR_W_DataArrival);
 
     registerOwnBuilders();
     registerOwnHandlers();

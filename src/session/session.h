@@ -11,6 +11,7 @@
 #include "protocol/sys_param_block.h"
 #include "session/dispatcher.h"
 #include "session/progress.h"
+#include "transport/transport.h"
 
 #include <QByteArray>
 #include <QList>
@@ -33,9 +34,6 @@ inline constexpr char kServiceDataArrivalLabel[] = "wsckR_W_DataArrival(Form1)";
 
 // Log label of the serial receive handler.
 inline constexpr char kSerialReceiveLabel[] = "comm1_OnComm(Form1)";
-
-class SerialLink;
-class UdpService;
 
 // A number as the status line writes counters: a leading space for values
 // that are not negative (" 3", "-1").
@@ -86,7 +84,9 @@ class Session : public QObject, private DispatcherHost
 {
     Q_OBJECT
 public:
-    explicit Session(SessionView &view, QObject *parent = nullptr);
+    // The links come from `transports`: the real ones unless a test puts in fakes.
+    explicit Session(SessionView &view, QObject *parent = nullptr,
+                     const Transports &transports = {});
     ~Session() override;
 
     // The protocol timers, findable by objectName.
@@ -98,8 +98,8 @@ public:
     QTimer *ProgressTimer = nullptr;  // progress stepping
 
     // The serial port ("Comm1") and the read/write service socket ("wsckR_W").
-    SerialLink *Comm1 = nullptr;
-    UdpService *wsckR_W = nullptr;
+    SerialPortLink *Comm1 = nullptr;
+    DatagramLink *wsckR_W = nullptr;
 
     Dispatcher &dispatcher() { return *m_dispatcher; }
     const Dispatcher &dispatcher() const { return *m_dispatcher; }

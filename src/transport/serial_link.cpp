@@ -61,7 +61,7 @@ std::optional<SerialSettings> parseSerialSettings(const QString &text)
     return s;
 }
 
-SerialLink::SerialLink(QObject *parent) : QObject(parent), m_port(new QSerialPort(this))
+SerialLink::SerialLink(QObject *parent) : SerialPortLink(parent), m_port(new QSerialPort(this))
 {
     connect(m_port, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
     connect(m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);

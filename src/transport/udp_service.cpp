@@ -9,9 +9,6 @@ namespace kalmo {
 
 namespace {
 
-// "Wrong protocol or connection state": a send on a socket that is not aimed.
-constexpr int kWrongStateNumber = 40006;
-
 // Shared binds, so that a virtual controller, another listener or a socket
 // of this program that was just closed does not lock the port.
 constexpr QAbstractSocket::BindMode kBindMode =
@@ -75,7 +72,7 @@ std::optional<QByteArray> takeDatagram(QUdpSocket &socket)
     return datagram;
 }
 
-UdpService::UdpService(QObject *parent) : QObject(parent), m_socket(new QUdpSocket(this))
+UdpService::UdpService(QObject *parent) : DatagramLink(parent), m_socket(new QUdpSocket(this))
 {
     connect(m_socket, &QUdpSocket::readyRead, this, &UdpService::onReadyRead);
 }
@@ -86,9 +83,7 @@ std::optional<SocketFailure> UdpService::aim(const QString &remoteHost, quint16 
 {
     close();
     QHostAddress remote;
-    if (!remote.setAddress(remoteHost) || remote.protocol() != QAbstractSocket::IPv4Protocol)
-        return SocketFailure{winsockErrorNumber(QAbstractSocket::HostNotFoundError),
-                             QStringLiteral("Invalid host \"%1\"").arg(remoteHost)};
+    if (auto bad = parseRemoteHost(remoteHost, remote)) return bad;
     if (!m_socket->bind(localBindAddressFor(remote), servicePort, kBindMode)) {
         SocketFailure failure{winsockErrorNumber(m_socket->error()), m_socket->errorString()};
         m_socket->abort();
@@ -118,8 +113,7 @@ quint16 UdpService::localPort() const
 
 void UdpService::send(const QByteArray &datagram)
 {
-    if (!isOpen() || m_remote.isNull())
-        throw ProcedureError(WinsockErrorText(kWrongStateNumber, {}));
+    if (!isOpen() || m_remote.isNull()) throwNotAimed();
     if (m_socket->writeDatagram(datagram, m_remote, m_remotePort) != datagram.size())
         throw ProcedureError(
             WinsockErrorText(winsockErrorNumber(m_socket->error()), m_socket->errorString()));

@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "features/system_info/system_info_feature.h"
 #include "features/dialogs/dialogs_feature.h"
+#include "support/window_rig.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -109,7 +110,7 @@ private slots:
 
 void TestForm1::caption()
 {
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     QCOMPARE(
         w.windowTitle(),
         QStringLiteral("KVRQxxx,LTNQxxx,KVSQxxx,KVRXxxx,KVRB301 用户设置软件 V1.14.0 (用户版)"));
@@ -148,7 +149,7 @@ void TestForm1::optionLists()
 {
     QFETCH(QString, name);
     QFETCH(QStringList, expected);
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const auto *list = control<QComboBox>(w, name);
     QVERIFY(list);
     QCOMPARE(items(list), expected);
@@ -169,7 +170,7 @@ void TestForm1::restoreSelection()
 {
     QFETCH(int, index);
     QFETCH(QString, text);
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const auto *box = control<QCheckBox>(w, QStringLiteral("Check_SysParam_%1").arg(index));
     QVERIFY(box);
     QCOMPARE(box->text(), text);
@@ -199,7 +200,7 @@ void TestForm1::timers()
     QFETCH(bool, active);
     QFETCH(int, interval);
     QFETCH(bool, singleShot);
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const auto *timer = w.findChild<QTimer *>(name);
     QVERIFY(timer);
     QCOMPARE(timer->isActive(), active);
@@ -211,7 +212,7 @@ void TestForm1::startUpState()
 {
     ProgramOptions options;
     options.commandLineRecord = QStringLiteral("设备序号€1862013061500015|");
-    Form1 w{options};
+    Form1 w{options, rig::fakeLinks()};
 
     QVERIFY(control<QRadioButton>(w, "optComm_0")->isChecked());
     QVERIFY(!control<QRadioButton>(w, "optComm_1")->isChecked());
@@ -243,7 +244,7 @@ void TestForm1::networkLinkOption()
 {
     ProgramOptions options;
     options.link = ProgramOptions::Link::Network;
-    Form1 w{options};
+    Form1 w{options, rig::fakeLinks()};
     QVERIFY(control<QRadioButton>(w, "optComm_1")->isChecked());
     QVERIFY(!control<QRadioButton>(w, "optComm_0")->isChecked());
 }
@@ -309,12 +310,22 @@ void TestForm1::namedPortsComeFirst()
 {
     ProgramOptions options;
     options.ports = {QStringLiteral("/dev/kalmo-test-a"), QStringLiteral("COM77")};
-    Form1 w{options};
+    // The window's own probe: of these candidates only ttyUSB0 opens.
+    QStringList probed;
+    WindowTransports transports = rig::fakeLinks();
+    transports.portCandidates = [] { return QStringList{"ttyS0", "COM77", "ttyUSB0"}; };
+    transports.testCom = [&probed](const QString &name) {
+        probed.append(name);
+        return name == u"ttyUSB0";
+    };
+    Form1 w{options, transports};
     const auto *ports = control<QComboBox>(w, "ComPort");
     QVERIFY(ports->count() >= 2);
     QCOMPARE(ports->itemText(0), QStringLiteral("/dev/kalmo-test-a"));
     QCOMPARE(ports->itemText(1), QStringLiteral("COM77"));
     QCOMPARE(ports->currentIndex(), 0);
+    QCOMPARE(items(ports), (QStringList{"/dev/kalmo-test-a", "COM77", "ttyUSB0"}));
+    QCOMPARE(probed, (QStringList{"ttyS0", "ttyUSB0"}));
 }
 
 void TestForm1::clockText_data()
@@ -335,7 +346,7 @@ void TestForm1::clockText()
 {
     QFETCH(QDateTime, now);
     QFETCH(QString, expected);
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     w.currentTime = [now] { return now; };
     w.DisTimer_Timer();
     QCOMPARE(control<QLabel>(w, "NowDis")->text(), expected);
@@ -343,7 +354,7 @@ void TestForm1::clockText()
 
 void TestForm1::clockLabelTicks()
 {
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     w.currentTime = [] { return QDateTime(QDate(2026, 5, 4), QTime(14, 30, 0)); };
     // Left alone, the clock timer fills the label by itself.
     QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(w, "NowDis")->text(),
@@ -363,7 +374,7 @@ void TestForm1::f7RunsSetParaFromAnyControl_data()
 void TestForm1::f7RunsSetParaFromAnyControl()
 {
     QFETCH(QString, focus);
-    CountingForm1 w{ProgramOptions{}};
+    CountingForm1 w{ProgramOptions{}, rig::fakeLinks()};
     showAndActivate(w);
     QWidget *target = control(w, focus);
     QVERIFY(target);
@@ -378,7 +389,7 @@ void TestForm1::f7RunsSetParaFromAnyControl()
 
 void TestForm1::escClosesAndUnloadsSlaveForm()
 {
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     QWidget slaveForm;
     w.dialogsFeature->slaveInfoForm = &slaveForm;
     slaveForm.show();
@@ -404,7 +415,7 @@ void TestForm1::enterAndOtherKeysDoNothing_data()
 void TestForm1::enterAndOtherKeysDoNothing()
 {
     QFETCH(int, key);
-    CountingForm1 w{ProgramOptions{}};
+    CountingForm1 w{ProgramOptions{}, rig::fakeLinks()};
     showAndActivate(w);
     QLineEdit *box = control<QLineEdit>(w, "txtSeries");
     box->setFocus();
@@ -417,7 +428,7 @@ void TestForm1::enterAndOtherKeysDoNothing()
 
 void TestForm1::keysOfAnotherWindowAreLeftAlone()
 {
-    CountingForm1 w{ProgramOptions{}};
+    CountingForm1 w{ProgramOptions{}, rig::fakeLinks()};
     showAndActivate(w);
     QLineEdit elsewhere;
     elsewhere.show();
@@ -431,7 +442,7 @@ void TestForm1::keysOfAnotherWindowAreLeftAlone()
 
 void TestForm1::exitButtonEndsProgramAtOnce()
 {
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     int ends = 0;
     w.endProgram = [&] { ++ends; };
     QWidget slaveForm;
@@ -450,7 +461,7 @@ void TestForm1::exitButtonEndsProgramAtOnce()
 
 void TestForm1::userEditionKeepsWhatCallersEnable()
 {
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const QStringList names{"cmdSetPara", "cmdGetSys",       "cmdClearCode", "bt_DIQ_0",
                             "cmdSave",    "Cmd_WritezParam", "StartRun",     "ComPort"};
     for (const QString &name : names) {
@@ -571,7 +582,7 @@ void TestForm1::inventory()
 {
     QFETCH(QString, name);
     QFETCH(QString, className);
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const QList<QObject *> found = w.findChildren<QObject *>(name);
     QCOMPARE(found.size(), 1);
     QObject *object = found.first();
@@ -638,7 +649,7 @@ void TestForm1::captions()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const auto *b = control<QAbstractButton>(w, name);
     QVERIFY(b);
     QCOMPARE(b->text(), text);
@@ -687,7 +698,7 @@ void TestForm1::fieldLabels()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const QWidget *field = control(w, name);
     QVERIFY(field);
     QCOMPARE(captionOf(w, field), text);
@@ -715,7 +726,7 @@ void TestForm1::frames()
 {
     QFETCH(QString, name);
     QFETCH(QString, frame);
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const QWidget *field = control(w, name);
     QVERIFY(field);
     QCOMPARE(frameOf(field), frame);
@@ -725,7 +736,7 @@ void TestForm1::frames()
 // without a word.
 void TestForm1::everyReplyKindHasAHandler()
 {
-    Form1 w{ProgramOptions{}};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const Session &session = w.session();
     for (const SerialReplyRow &row : serialReplies())
         QVERIFY2(session.handles(row.action), qPrintable(QString::number(row.functionNumber)));

@@ -1,17 +1,17 @@
 // The main window on the network link, stepped by hand: the timers' ticks are
 // taken off the event loop and the test calls the event procedures itself.
 // Announcements and replies are injected as datagrams where the test wants
-// exact control; the first reads go over real loopback sockets to a device
-// end the test holds on 127.0.0.2, answered by the virtual controller.
+// exact control; the first reads go over the fake service link to a device
+// on 127.0.0.2, answered by the virtual controller.
 #include "app/form1.h"
 #include "features/zigbee/zigbee_feature.h"
 
 #include "transport/discovery.h"
-#include "transport/udp_service.h"
 #include "features/clock_io/clock_io_panel.h"
 #include "features/common/lamp.h"
 #include "core/codepage.h"
 #include "sim/virtual_controller.h"
+#include "support/window_rig.h"
 #include "support/hex.h"
 
 #include <QCheckBox>
@@ -21,7 +21,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkDatagram>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -40,12 +39,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-template <typename T = QWidget> T *control(const QWidget &window, const QString &name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found) qFatal("no control %s", qPrintable(name));
-    return found;
-}
+using rig::control;
 
 QString errorLog()
 {
@@ -97,8 +91,8 @@ ProgramOptions networkOptions()
     return options;
 }
 
-// The window on the network link whose timers do nothing by themselves;
-// presence is timed by a clock the test moves.
+// The window on the network link, on the in-memory links, whose timers do
+// nothing by themselves; presence is timed by a clock the test moves.
 struct Rig
 {
     QList<MessageBoxRequest> boxes;
@@ -107,10 +101,7 @@ struct Rig
 
     explicit Rig(const ProgramOptions &options = networkOptions())
     {
-        w = std::make_unique<Form1>(options);
-        for (QTimer *timer : w->findChildren<QTimer *>())
-            QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
-        w->showMessageBox = [this](const MessageBoxRequest &request) { boxes.append(request); };
+        w = rig::steppedWindow(options, &boxes);
         w->presenceClock = [this] { return now; };
         w->discoveryPort = 0;
     }
@@ -141,38 +132,24 @@ struct Rig
     bool stillWaiting() const { return !w->Timer1->isActive() && w->Timer2->isActive(); }
 };
 
-// The device end of the read/write service on 127.0.0.2, with the virtual
-// controller behind it.
+// The device on 127.0.0.2 at the other end of the window's fake service
+// link, with the virtual controller behind it.
 struct Device
 {
-    QUdpSocket socket;
+    FakeDatagramLink &link;
     sim::VirtualController controller;
 
-    Device()
+    explicit Device(const Form1 &w) : link(rig::fakeDatagram(w))
     {
-        socket.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0,
-                    QAbstractSocket::DontShareAddress);
         controller.setTickSource([] { return qint64(0); });
         controller.setClock(QDateTime(QDate(2024, 3, 15), QTime(13, 45, 30)), 5);
     }
-    quint16 port() const { return socket.localPort(); }
-    // The next request the window sent, or nothing within the wait.
-    QByteArray next(int waitMs = 3000)
-    {
-        if (!socket.hasPendingDatagrams() &&
-            !QTest::qWaitFor([this] { return socket.hasPendingDatagrams(); }, waitMs))
-            return {};
-        return socket.receiveDatagram().data();
-    }
-    bool quiet(int ms = 100)
-    {
-        QTest::qWait(ms);
-        return !socket.hasPendingDatagrams();
-    }
-    void answer(const QByteArray &request)
-    {
-        socket.writeDatagram(controller.answerNetwork(request), QHostAddress::LocalHost, port());
-    }
+    // The service port it announces.
+    static quint16 port() { return 5020; }
+    // The next request the window sent, or nothing.
+    QByteArray next() { return link.takeSent(); }
+    bool quiet() const { return link.sent.isEmpty(); }
+    void answer(const QByteArray &request) { link.arrive(controller.answerNetwork(request)); }
 };
 
 } // namespace
@@ -399,8 +376,8 @@ void TestForm1Network::servicePortIsUnsigned()
 
 void TestForm1Network::deviceChoice()
 {
-    Device device;
     Rig rig;
+    Device device(*rig.w);
     Form1 &w = *rig.w;
     w.StartRun_Click();
     rig.hear(announcement({10, 0, 0, 3}, 5001));
@@ -506,10 +483,10 @@ void TestForm1Network::deviceChoiceWithoutSelection()
 
 void TestForm1Network::deviceOptionChoosesOnce()
 {
-    Device device;
     ProgramOptions options = networkOptions();
     options.device = QStringLiteral("127.0.0.2");
     Rig rig(options);
+    Device device(*rig.w);
     Form1 &w = *rig.w;
     w.StartRun_Click();
 
@@ -556,8 +533,8 @@ void TestForm1Network::firstReadsInOrder()
         {"0c00000010000a000000132709000000", "", 0, "读DI/DO状态成功"},
     };
 
-    Device device;
     Rig rig;
+    Device device(*rig.w);
     Form1 &w = *rig.w;
     w.StartRun_Click();
     rig.hear(announcement({127, 0, 0, 2}, device.port()));
@@ -569,7 +546,7 @@ void TestForm1Network::firstReadsInOrder()
         w.session().Timer1_Timer();
         const QByteArray sent = device.next();
         QVERIFY2(sent == hex(step.request), step.request);
-        QVERIFY(device.quiet(20));
+        QVERIFY(device.quiet());
         QCOMPARE(w.Text2->text(), QString::fromUtf8(step.sending));
         QVERIFY(w.timMscon->isActive());
         if (step.wait) {
@@ -583,7 +560,7 @@ void TestForm1Network::firstReadsInOrder()
 
         device.answer(sent);
         ++replies;
-        QTRY_COMPARE(w.session().networkReplyCounter, replies);
+        QCOMPARE(w.session().networkReplyCounter, replies);
         QCOMPARE(w.Text4->text(), QString::number(replies));
         QCOMPARE(w.Text2->text(), QString::fromUtf8(step.answered));
         QVERIFY(!w.timMscon->isActive());
@@ -1327,8 +1304,8 @@ void TestForm1Network::lastDeviceGoesOffline()
 
 void TestForm1Network::stopClosesTheLink()
 {
-    Device device;
     Rig rig;
+    Device device(*rig.w);
     Form1 &w = *rig.w;
     w.StartRun_Click();
     rig.hear(announcement({10, 0, 0, 1}, 5001));

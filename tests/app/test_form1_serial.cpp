@@ -1,14 +1,13 @@
 // The main window on the serial link, stepped by hand: the timers' ticks and
 // the port's receive event are taken off the event loop and the test calls
-// the event procedures itself. The device end is a pseudo-terminal the test
-// drives; the virtual controller answers in-process where a real answer is
-// wanted.
+// the event procedures itself. The device end is the fake serial link the
+// test drives; the virtual controller answers in-process where a real answer
+// is wanted.
 #include "app/form1.h"
 #include "features/zigbee/zigbee_feature.h"
 #include "features/dialogs/dialogs_feature.h"
 
 #include "protocol/frames.h"
-#include "transport/serial_link.h"
 #include "features/common/lamp.h"
 #include "core/codepage.h"
 #include "sim/virtual_controller.h"
@@ -58,36 +57,11 @@ QString errorLog()
     return cp936::decode(log.readAll());
 }
 
-// A window on a pseudo-terminal with the virtual controller behind it.
-struct Rig
+// A window on the fake serial link with the virtual controller behind it.
+struct Rig : rig::SerialRig
 {
-    PtyDevice dev;
-    sim::VirtualController controller;
-    QList<MessageBoxRequest> boxes;
-    std::unique_ptr<Form1> w;
-
-    Rig()
-    {
-        ProgramOptions options;
-        options.ports = {dev.path};
-        w = steppedWindow(options, &boxes);
-        controller.setTickSource([] { return qint64(0); });
-        controller.setClock(QDateTime(QDate(2024, 3, 15), QTime(13, 45, 30)), 5);
-    }
-    // One dispatcher tick and the request it wrote.
-    QByteArray step(qsizetype length, int waitMs = 3000)
-    {
-        w->session().Timer1_Timer();
-        return dev.receive(length, waitMs);
-    }
-    // A reply on the line, taken by the receive event once it is all in.
-    void deliver(const QByteArray &reply)
-    {
-        QVERIFY(dev.send(reply));
-        QTRY_COMPARE(w->Comm1->inBufferCount(), qint64(reply.size()));
-        w->session().Comm1_OnComm();
-    }
-    void answer(const QByteArray &request) { deliver(controller.answerSerial(request)); }
+    Rig() { controller.setClock(QDateTime(QDate(2024, 3, 15), QTime(13, 45, 30)), 5); }
+    FakeSerialLink &port() { return line.port(); }
 };
 
 } // namespace
@@ -218,7 +192,7 @@ void TestForm1Serial::startSequence()
     rig.controller.state().profibusEnabled = 1;
     w.StartRun_Click();
     QVERIFY(w.Comm1->isOpen());
-    QCOMPARE(w.Comm1->portName(), rig.dev.path);
+    QCOMPARE(w.Comm1->portName(), rig.line.portName());
     QCOMPARE(w.Comm1->settings(), QStringLiteral("9600,N,8,1"));
     QCOMPARE(w.Text2->text(), QStringLiteral("运行开始................"));
     QVERIFY(w.Timer1->isActive());
@@ -232,9 +206,9 @@ void TestForm1Serial::startSequence()
     int replies = 0;
     for (const Step &step : steps) {
         const QByteArray request = hex(step.request);
-        const QByteArray sent = rig.step(request.size());
+        const QByteArray sent = rig.step();
         QVERIFY2(sent == request, step.request);
-        QVERIFY(rig.dev.quiet(50));
+        QVERIFY(rig.port().written.isEmpty()); // nothing more went out
         QCOMPARE(w.Text2->text(), QString::fromUtf8(step.sending));
         QVERIFY(!w.Timer1->isActive());
         QVERIFY(w.Timer2->isActive());
@@ -319,7 +293,7 @@ void TestForm1Serial::nothingSelectedOpensPortUsedLast()
     w.ComPort->setCurrentIndex(-1);
     w.StartRun_Click();
     QVERIFY(w.Comm1->isOpen());
-    QCOMPARE(w.Comm1->portName(), rig.dev.path);
+    QCOMPARE(w.Comm1->portName(), rig.line.portName());
     QCOMPARE(rig.boxes.size(), 1);
 }
 
@@ -336,14 +310,16 @@ void TestForm1Serial::openingFails()
 {
     QFETCH(bool, inUse);
     QFETCH(QString, text);
-    PtyDevice dev;
-    QTemporaryDir dir;
-    SerialLink holder;
-    if (inUse) QVERIFY(!holder.open(dev.path, QStringLiteral("9600,N,8,1")));
     ProgramOptions options;
-    options.ports = {inUse ? dev.path : dir.filePath(QStringLiteral("ttyKALMO"))};
+    options.ports = {rig::FakeLine::portName()};
     QList<MessageBoxRequest> boxes;
     auto w = steppedWindow(options, &boxes);
+    FakeSerialLink &port = rig::fakeSerial(*w);
+    if (inUse) {
+        // The port is there, but another program holds it.
+        port.ports = options.ports;
+        port.openFailure = SerialPortFailure{8005, QStringLiteral("Permission denied")};
+    }
 
     w->StartRun_Click();
 
@@ -365,7 +341,7 @@ void TestForm1Serial::openingFails()
 
     // Ready for another attempt.
     if (inUse) {
-        holder.close();
+        port.openFailure.reset();
         w->StartRun_Click();
         QVERIFY(w->Comm1->isOpen());
         QCOMPARE(boxes.size(), 1);
@@ -378,8 +354,9 @@ void TestForm1Serial::portLostDuringConnection()
     Form1 &w = *rig.w;
     w.StartRun_Click();
     QVERIFY(w.Comm1->isOpen());
-    rig.step(7);
-    rig.dev.closeEnd(); // the device end goes away
+    rig.step();
+    // The device goes away, as an unplugged adapter does.
+    rig.port().fail(SerialPortFailure{8020, QStringLiteral("Input/output error")});
 
     QTRY_COMPARE(rig.boxes.size(), 1);
     QCOMPARE(rig.boxes[0].title, QStringLiteral("请注意串行口错误!"));
@@ -400,7 +377,7 @@ void TestForm1Serial::silentControllerTimesOut()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    QCOMPARE(rig.step(7), hex("5555397f52aaaa"));
+    QCOMPARE(rig.step(), hex("5555397f52aaaa"));
     QCOMPARE(w.Timer2->interval(), 1000);
     QVERIFY(w.timMscon->isActive());
 
@@ -415,7 +392,7 @@ void TestForm1Serial::silentControllerTimesOut()
     QVERIFY(w.Timer1->isActive());
 
     // The command that timed out is not sent again: the next one goes.
-    QCOMPARE(rig.step(7), hex("5555017e80aaaa"));
+    QCOMPARE(rig.step(), hex("5555017e80aaaa"));
     QCOMPARE(w.Timer2->interval(), 5000);
     w.session().timMscon_Timer();
     QCOMPARE(w.Text3->text(), QStringLiteral(" 2"));
@@ -439,9 +416,9 @@ void TestForm1Serial::incompleteRepliesEndByTimeOut()
     QFETCH(QByteArray, tail);
     Rig rig;
     Form1 &w = *rig.w;
-    QSignalSpy received(w.Comm1, &SerialLink::received);
+    QSignalSpy received(w.Comm1, &SerialPortLink::received);
     w.StartRun_Click();
-    const QByteArray request = rig.step(7);
+    const QByteArray request = rig.step();
     QByteArray reply = rig.controller.answerSerial(request);
     QCOMPARE(reply.size(), 41);
     if (keep < 0)
@@ -450,9 +427,8 @@ void TestForm1Serial::incompleteRepliesEndByTimeOut()
         reply = reply.left(keep) + tail;
 
     if (reply.size() < 41) {
-        QVERIFY(rig.dev.send(reply));
-        QTRY_COMPARE(w.Comm1->inBufferCount(), qint64(reply.size()));
-        QTest::qWait(50);
+        rig.port().arrive(reply);
+        QCOMPARE(w.Comm1->inBufferCount(), qint64(reply.size()));
         QCOMPARE(received.count(), 0); // short of the threshold: no receive event
     } else {
         rig.deliver(reply);
@@ -478,7 +454,7 @@ void TestForm1Serial::checksumFailureIsShownAndDropped()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    QByteArray reply = rig.controller.answerSerial(rig.step(7));
+    QByteArray reply = rig.controller.answerSerial(rig.step());
     reply[5] = char(reply[5] ^ 0x01);
     rig.deliver(reply);
     QCOMPARE(w.Text2->text(), QStringLiteral("CRC 校验错误"));
@@ -924,7 +900,7 @@ void TestForm1Serial::builders()
     w.dispatcher().stack().push(qint16(code));
     const int top = w.dispatcher().stack().top();
 
-    const QByteArray got = rig.step(sent.isEmpty() ? 1 : sent.size(), sent.isEmpty() ? 200 : 3000);
+    const QByteArray got = rig.step();
     QCOMPARE(got, sent);
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(w.dispatcher().stack().top(), top - 1);
@@ -957,10 +933,10 @@ void TestForm1Serial::diDoReadFollowsModel()
     w.session().sysParam.FirmwareVersion = quint16(firmware);
     w.dispatcher().stack().clear();
     w.dispatcher().stack().push(82);
-    rig.answer(rig.step(7));
+    rig.answer(rig.step());
     QCOMPARE(w.Comm1->threshold(), 8);
 
-    QCOMPARE(rig.step(7), hex("55550d7e85aaaa"));
+    QCOMPARE(rig.step(), hex("55550d7e85aaaa"));
     QCOMPARE(w.Comm1->threshold(), threshold);
 }
 
@@ -1031,7 +1007,7 @@ void TestForm1Serial::stopResets()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    rig.answer(rig.step(7));
+    rig.answer(rig.step());
 
     // Everything as far from its stopped state as it can be.
     for (QWidget *widget : w.findChildren<QWidget *>()) {
@@ -1094,7 +1070,7 @@ void TestForm1Serial::secondStartWorks()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    rig.answer(rig.step(7));
+    rig.answer(rig.step());
     w.session().timMscon_Timer();
     w.cmdStop_Click();
     QCOMPARE(w.Text3->text(), QStringLiteral("0"));
@@ -1104,7 +1080,7 @@ void TestForm1Serial::secondStartWorks()
     QVERIFY(w.cmdStop->isEnabled());
     QVERIFY(!w.StartRun->isEnabled());
     QCOMPARE(w.dispatcher().stack().top(), 7);
-    QCOMPARE(rig.step(7), hex("5555397f52aaaa"));
+    QCOMPARE(rig.step(), hex("5555397f52aaaa"));
     rig.answer(hex("5555397f52aaaa"));
     QCOMPARE(w.Text2->text(), QStringLiteral("读取zigbee参数成功"));
     QCOMPARE(w.Text4->text(), QStringLiteral("1"));
@@ -1117,7 +1093,7 @@ void TestForm1Serial::pauseAndResume()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    const QByteArray request = rig.step(7);
+    const QByteArray request = rig.step();
 
     w.cmdPause_Click();
     QCOMPARE(w.cmdPause->text(), QStringLiteral("继续"));
@@ -1185,7 +1161,7 @@ void TestForm1Serial::upgradeBlockWithBlocksLeft()
     w.session().receiveSerial(frame(47, {}));
 
     // The next command went out at once, without waiting for a tick.
-    QCOMPARE(rig.dev.receive(7), hex("555537fe96aaaa"));
+    QCOMPARE(rig.port().takeWritten(), hex("555537fe96aaaa"));
     QCOMPARE(w.dispatcher().stack().top(), top - 1);
     QCOMPARE(w.dispatcher().upgradeFlag(), qint16(0));
     QCOMPARE(w.dispatcher().sendState().itemCount, 0);
@@ -1291,12 +1267,12 @@ void TestForm1Serial::automaticStart()
 {
     QFETCH(QString, record);
     QFETCH(bool, starts);
-    PtyDevice dev;
     ProgramOptions options;
-    options.ports = {dev.path};
+    options.ports = {rig::FakeLine::portName()};
     options.commandLineRecord = record;
     QList<MessageBoxRequest> boxes;
     auto w = steppedWindow(options, &boxes);
+    rig::fakeSerial(*w).ports = options.ports;
     QCOMPARE(w->Time2Start->isActive(), starts);
     QCOMPARE(w->Time2Start->interval(), 500);
     QVERIFY(w->Time2Start->isSingleShot());

@@ -5,9 +5,9 @@
 #include "app/form1.h"
 
 #include "protocol/frames.h"
-#include "transport/serial_link.h"
 
 #include "support/scratch_dir.h"
+#include "support/window_rig.h"
 #include <QDir>
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -29,11 +29,11 @@ void TestSerialReplyLengths::everyLengthOfEveryFunction()
     ScratchWorkingDir dir;
 
     ProgramOptions options;
-    options.ports = {dir.filePath(QStringLiteral("ttyNONE"))}; // reopening fails, never a real port
-    Form1 w(options);
+    options.ports = {QStringLiteral("ttyNONE")}; // on the fake link, a port that is not there
+    Form1 w(options, rig::fakeLinks());
     for (QTimer *timer : w.findChildren<QTimer *>())
         QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
-    QObject::disconnect(w.Comm1, &SerialLink::received, nullptr, nullptr);
+    QObject::disconnect(w.Comm1, &SerialPortLink::received, nullptr, nullptr);
     int boxes = 0;
     w.showMessageBox = [&boxes](const MessageBoxRequest &) { ++boxes; };
 

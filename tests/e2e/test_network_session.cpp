@@ -8,6 +8,7 @@
 #include "transport/discovery.h"
 #include "sim/udp_endpoint.h"
 #include "sim/virtual_controller.h"
+#include "support/window_rig.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -43,7 +44,7 @@ private slots:
         ProgramOptions options;
         options.link = ProgramOptions::Link::Network;
         options.device = QStringLiteral("127.0.0.2");
-        Form1 w(options);
+        Form1 w(options, rig::realLinks());
         QList<MessageBoxRequest> boxes;
         w.showMessageBox = [&boxes](const MessageBoxRequest &r) { boxes << r; };
         w.discoveryPort = 0; // a free port instead of 12000

@@ -173,7 +173,7 @@ private:
 void TestParameterRoundTrip::serialRoundTrip()
 {
     QCOMPARE(kImageAsRead.size(), 52);
-    rig::SerialRig r(roundTripProfile());
+    rig::PtySerialRig r(roundTripProfile());
     giveEveryFieldAValue(r.controller.state());
     Form1 &w = *r.w;
     QCOMPARE(sim::writeImage(r.controller.state()), kImageAsRead);
@@ -253,7 +253,7 @@ void TestParameterRoundTrip::networkRoundTrip()
     ProgramOptions options;
     options.link = ProgramOptions::Link::Network;
     options.device = QStringLiteral("127.0.0.9");
-    Form1 w(options);
+    Form1 w(options, rig::realLinks());
     QList<MessageBoxRequest> boxes;
     w.showMessageBox = [&boxes](const MessageBoxRequest &b) { boxes << b; };
     w.discoveryPort = 0; // a free port instead of 12000

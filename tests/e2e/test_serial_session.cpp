@@ -6,6 +6,7 @@
 #include "transport/serial_link.h"
 #include "sim/pty_endpoint.h"
 #include "sim/virtual_controller.h"
+#include "support/window_rig.h"
 
 #include "support/scratch_dir.h"
 #include <QCheckBox>
@@ -40,7 +41,7 @@ private slots:
 
         ProgramOptions options;
         options.ports = {endpoint.slavePath()};
-        Form1 w(options);
+        Form1 w(options, rig::realLinks());
         QList<MessageBoxRequest> boxes;
         w.showMessageBox = [&boxes](const MessageBoxRequest &r) { boxes << r; };
 
@@ -79,7 +80,7 @@ private slots:
 
         ProgramOptions options;
         options.ports = {endpoint.slavePath()};
-        Form1 w(options);
+        Form1 w(options, rig::realLinks());
         w.showMessageBox = [](const MessageBoxRequest &) {};
 
         w.StartRun_Click();

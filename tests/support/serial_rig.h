@@ -1,58 +1,88 @@
 #pragma once
-// The main window on a pseudo-terminal, stepped by hand: the timers' ticks and
+// The main window on a serial line, stepped by hand: the timers' ticks and
 // the port's receive event are taken off the event loop and the test runs the
 // dispatcher itself. The virtual controller answers in-process; every request
 // the window wrote is kept, so a test can look at the bytes that went out.
-#include "transport/serial_link.h"
-#include "app/form1.h"
+// The line is the fake serial link (SerialRig) or, end to end, a
+// pseudo-terminal behind the real one (PtySerialRig).
 #include "sim/serial_request_splitter.h"
 #include "sim/virtual_controller.h"
+#include "support/window_rig.h"
 #include "support/pty_device.h"
-
-#include <QTimer>
-#include <QtTest>
-
-#include <memory>
 
 namespace rig {
 
-template <typename T = QWidget> T *control(const QWidget &window, const QString &name)
+// The device end of the fake serial link.
+class FakeLine
 {
-    T *found = window.findChild<T *>(name);
-    if (!found) qFatal("no control %s", qPrintable(name));
-    return found;
-}
+public:
+    static QString portName() { return QStringLiteral("ttyKALMO0"); }
+    static kalmo::WindowTransports transports() { return fakeLinks(); }
+    void attach(const kalmo::Form1 &w)
+    {
+        m_port = &fakeSerial(w);
+        m_port->ports = {portName()};
+    }
+    kalmo::FakeSerialLink &port() const { return *m_port; }
 
-// A window whose timers and receive event do nothing by themselves and whose
-// message boxes are collected.
-inline std::unique_ptr<kalmo::Form1> steppedWindow(const kalmo::ProgramOptions &options,
-                                                   QList<kalmo::MessageBoxRequest> *boxes)
-{
-    auto w = std::make_unique<kalmo::Form1>(options);
-    for (QTimer *timer : w->findChildren<QTimer *>())
-        QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
-    QObject::disconnect(w->Comm1, &kalmo::SerialLink::received, nullptr, nullptr);
-    w->showMessageBox = [boxes](const kalmo::MessageBoxRequest &request) {
-        boxes->append(request);
-    };
-    return w;
-}
+    // The next frame the window wrote, or nothing; a fake has it at once.
+    QByteArray nextRequest(int /*waitMs*/) { return m_port->takeWritten(); }
+    bool send(const QByteArray &reply)
+    {
+        m_port->arrive(reply);
+        return true;
+    }
 
-// A window on a pseudo-terminal with the virtual controller behind it.
-struct SerialRig
+private:
+    kalmo::FakeSerialLink *m_port = nullptr;
+};
+
+// The device end of a pseudo-terminal, which the window opens with the real
+// serial link.
+class PtyLine
 {
-    PtyDevice dev;
+public:
+    QString portName() const { return m_dev.path; }
+    static kalmo::WindowTransports transports() { return realLinks(); }
+    void attach(const kalmo::Form1 &) {}
+
+    // The next frame the window wrote, or nothing within the wait.
+    QByteArray nextRequest(int waitMs)
+    {
+        kalmo::sim::SerialRequestSplitter splitter;
+        QList<QByteArray> frames;
+        qsizetype fed = 0;
+        m_dev.receiveUntil(
+            [&](const QByteArray &got) {
+                frames += splitter.feed(QByteArrayView(got).sliced(fed));
+                fed = got.size();
+                return !frames.isEmpty();
+            },
+            waitMs);
+        return frames.isEmpty() ? QByteArray() : frames.first();
+    }
+    bool send(const QByteArray &reply) { return m_dev.send(reply); }
+
+private:
+    PtyDevice m_dev;
+};
+
+// A window on a serial line with the virtual controller behind it.
+template <typename Line> struct SerialRigOn
+{
+    Line line;
     kalmo::sim::VirtualController controller;
     QList<kalmo::MessageBoxRequest> boxes;
     std::unique_ptr<kalmo::Form1> w;
     QList<QByteArray> requests; // every request the window wrote, in order
 
-    explicit SerialRig(const kalmo::sim::DeviceProfile &profile = kalmo::sim::DeviceProfile())
+    explicit SerialRigOn(const kalmo::sim::DeviceProfile &profile = kalmo::sim::DeviceProfile())
         : controller(profile)
     {
         kalmo::ProgramOptions options;
-        options.ports = {dev.path};
-        w = steppedWindow(options, &boxes);
+        options.ports = {line.portName()};
+        w = steppedWindow(options, &boxes, line.transports());
+        line.attach(*w);
         controller.setTickSource([] { return qint64(0); });
     }
 
@@ -61,24 +91,14 @@ struct SerialRig
     {
         w->session().Timer1_Timer();
         if (!w->Timer2->isActive()) waitMs = 100; // nothing awaited: nothing sent
-        kalmo::sim::SerialRequestSplitter splitter;
-        QList<QByteArray> frames;
-        qsizetype fed = 0;
-        dev.receiveUntil(
-            [&](const QByteArray &got) {
-                frames += splitter.feed(QByteArrayView(got).sliced(fed));
-                fed = got.size();
-                return !frames.isEmpty();
-            },
-            waitMs);
-        if (frames.isEmpty()) return {};
-        requests.append(frames.first());
-        return frames.first();
+        const QByteArray request = line.nextRequest(waitMs);
+        if (!request.isEmpty()) requests.append(request);
+        return request;
     }
     // A reply on the line, taken by the receive event once it is all in.
     void deliver(const QByteArray &reply)
     {
-        QVERIFY(dev.send(reply));
+        QVERIFY(line.send(reply));
         QTRY_COMPARE(w->Comm1->inBufferCount(), qint64(reply.size()));
         w->session().Comm1_OnComm();
     }
@@ -103,5 +123,8 @@ struct SerialRig
         return {};
     }
 };
+
+using SerialRig = SerialRigOn<FakeLine>;
+using PtySerialRig = SerialRigOn<PtyLine>;
 
 } // namespace rig

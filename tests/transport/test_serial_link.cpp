@@ -107,6 +107,22 @@ private slots:
         QVERIFY(SerialLink::testCom(dev.path));
     }
 
+    // The device end goes away while the port is open, as an unplugged
+    // adapter does: the port closes and reports it once.
+    void lostPortIsReported()
+    {
+        PtyDevice dev;
+        SerialLink link;
+        QVERIFY(!link.open(dev.path, QStringLiteral("9600,N,8,1")));
+        QSignalSpy failed(&link, &SerialLink::failed);
+        dev.closeEnd();
+        QTRY_COMPARE(failed.count(), 1);
+        // A read error or a device gone, as the platform sees it.
+        const int number = failed.first().first().value<SerialPortFailure>().number;
+        QVERIFY2(number == 8020 || number == 8010, qPrintable(QString::number(number)));
+        QVERIFY(!link.isOpen());
+    }
+
     void reopenKeepsThePort()
     {
         PtyDevice dev;
