@@ -55,12 +55,6 @@ std::optional<SerialPortFailure> FakeSerialLink::open(const QString &portName,
     return std::nullopt;
 }
 
-std::optional<SerialPortFailure> FakeSerialLink::reopen(const QString &settings)
-{
-    close();
-    return open(m_portName, settings);
-}
-
 void FakeSerialLink::close()
 {
     m_open = false;

@@ -35,7 +35,6 @@ public:
     // ---- SerialPortLink --------------------------------------------------------
     std::optional<SerialPortFailure> open(const QString &portName,
                                           const QString &settings) override;
-    std::optional<SerialPortFailure> reopen(const QString &settings) override;
     void close() override;
     bool isOpen() const override { return m_open; }
     QString portName() const override { return m_portName; }

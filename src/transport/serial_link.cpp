@@ -101,12 +101,6 @@ std::optional<SerialPortFailure> SerialLink::open(const QString &portName, const
     return std::nullopt;
 }
 
-std::optional<SerialPortFailure> SerialLink::reopen(const QString &settings)
-{
-    close();
-    return open(m_portName, settings);
-}
-
 void SerialLink::setSettings(const QString &settings)
 {
     m_settings = settings;

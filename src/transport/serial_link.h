@@ -31,7 +31,6 @@ public:
 
     std::optional<SerialPortFailure> open(const QString &portName,
                                           const QString &settings) override;
-    std::optional<SerialPortFailure> reopen(const QString &settings) override;
     void close() override;
     bool isOpen() const override;
     QString portName() const override { return m_portName; }

@@ -50,8 +50,6 @@ public:
     // Opens the named port with the settings if it is not open yet.
     virtual std::optional<SerialPortFailure> open(const QString &portName,
                                                   const QString &settings) = 0;
-    // Closes and opens the last port again with other settings (e.g. "115200,N,8,1").
-    virtual std::optional<SerialPortFailure> reopen(const QString &settings) = 0;
     virtual QString portName() const = 0;
     virtual QString settings() const = 0;
     // Changes the settings without reopening: an open port takes them at once,

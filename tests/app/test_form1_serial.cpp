@@ -1175,7 +1175,7 @@ void TestForm1Serial::upgradeComplete()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    QVERIFY(!w.Comm1->reopen(QStringLiteral("115200,N,8,1")));
+    w.ReopenSerialPort(QStringLiteral("115200,N,8,1"));
     w.session().StartProgress(3, false);
     w.session().StepProgress();
     w.session().StepProgress(); // full

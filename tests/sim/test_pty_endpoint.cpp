@@ -271,9 +271,11 @@ void TestPtyEndpoint::toolSerialLinkWithUpgradeSpeed()
     QCOMPARE(exchange(request(1), 111).size(), 111);
     QCOMPARE(exchange(request(45), 7), request(45));
     QCOMPARE(exchange(request(46, hex("0100")), 9), request(46, hex("0100")));
-    QVERIFY(!link.reopen(QStringLiteral("115200,N,8,1")));
+    link.close();
+    QVERIFY(!link.open(path, QStringLiteral("115200,N,8,1")));
     QCOMPARE(exchange(request(47, QByteArray(512, '\x5A')), 7), request(47));
-    QVERIFY(!link.reopen(QStringLiteral("9600,N,8,1")));
+    link.close();
+    QVERIFY(!link.open(path, QStringLiteral("9600,N,8,1")));
     QCOMPARE(exchange(request(19), 15).size(), 15);
     link.close();
 

@@ -123,16 +123,18 @@ private slots:
         QVERIFY(!link.isOpen());
     }
 
-    void reopenKeepsThePort()
+    void openedAgainWithOtherSettings()
     {
         PtyDevice dev;
         SerialLink link;
         QVERIFY(!link.open(dev.path, QStringLiteral("9600,N,8,1")));
-        QVERIFY(!link.reopen(QStringLiteral("115200,N,8,1")));
+        link.close();
+        QVERIFY(!link.open(dev.path, QStringLiteral("115200,N,8,1")));
         QVERIFY(link.isOpen());
         QCOMPARE(link.portName(), dev.path);
         QCOMPARE(link.settings(), QStringLiteral("115200,N,8,1"));
-        const auto bad = link.reopen(QStringLiteral("nonsense"));
+        link.close();
+        const auto bad = link.open(dev.path, QStringLiteral("nonsense"));
         QVERIFY(bad);
         QCOMPARE(bad->number, 380);
     }
