@@ -61,7 +61,11 @@ struct WindowTransports
 // The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
 QString clockDisplayText(const QDateTime &time);
 
-class Form1 : public QMainWindow, private SessionView, private WindowServices
+class Form1 : public QMainWindow,
+              public ConnectionBarControls,
+              public StatusLineControls,
+              private SessionView,
+              private WindowServices
 {
     Q_OBJECT
 public:
@@ -72,24 +76,6 @@ public:
     static constexpr int kVersionMajor = 1;
     static constexpr int kVersionMinor = 14;
     static constexpr int kVersionRevision = 0;
-
-    // Connection bar
-    std::array<QRadioButton *, 2> optComm{}; // "串行通信", "网络通信"
-    QComboBox *ComPort = nullptr;
-    QComboBox *cmbDevice = nullptr;  // devices heard on the network
-    QPushButton *StartRun = nullptr; // "通讯"
-    QPushButton *cmdPause = nullptr; // "暂停" / "继续"
-    QPushButton *cmdStop = nullptr;  // "停止"
-    QPushButton *cmdESC = nullptr;   // "退出(ESC)"
-    QLabel *NowDis = nullptr;        // the PC's clock
-
-    // Status line
-    QLineEdit *Text2 = nullptr; // status box
-    QLineEdit *Text4 = nullptr; // reply counter
-    QLineEdit *Text3 = nullptr; // receive time-out counter
-    QProgressBar *ProgressBar = nullptr;
-    QLabel *lb_ProgProc = nullptr; // percentage beside the bar
-    StatusLine *statusLine = nullptr;
 
     // Body: the panel sections, each with its panel.
     QTabWidget *bodyTabs = nullptr;

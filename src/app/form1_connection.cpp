@@ -75,7 +75,7 @@ void Form1::StartRun_Click()
 }
 
 // The first steps of every start: Stop takes over, the link cannot be changed
-// while communicating, and the identity boxes lose their bold.
+// while communicating, and the status says the run has begun.
 void Form1::lockLinkChoice()
 {
     cmdStop->setEnabled(true);
@@ -84,6 +84,8 @@ void Form1::lockLinkChoice()
     optComm[1]->setEnabled(false);
     ComPort->setEnabled(false);
     StartRun->setEnabled(false);
+    setBold(Text2, false);
+    Text2->setText(kRunStartedText);
 }
 
 void Form1::startSerialLink()
@@ -96,8 +98,6 @@ void Form1::startSerialLink()
 
         if (Comm1->isOpen()) Comm1->close();
 
-        setBold(Text2, false);
-        Text2->setText(kRunStartedText);
 
         const QString selected = ComPort->currentText();
         serialPort =

@@ -38,11 +38,9 @@ constexpr char kDeviceChoiceLabel[] = "CmbDevice_Click(Form1)";
 
 } // namespace
 
-using controls::setBold;
 
 namespace {
 
-const QString kRunStartedText = QStringLiteral("运行开始................");
 
 } // namespace
 
@@ -70,9 +68,6 @@ void Form1::startNetworkLink()
     timMscon->setInterval(kReceiveTimeoutMs);
     Timer1->setInterval(kDispatchIntervalMs);
     Timer1->stop();
-
-    setBold(Text2, false);
-    Text2->setText(kRunStartedText);
 
     if (const auto failure = wsckDeviceQuery->start(discoveryPort)) {
         listeningFailed(*failure);

@@ -90,7 +90,7 @@ void Form1::showTimeoutCount(const QString &text)
 
 void Form1::showProgress(const ProgressState &progress)
 {
-    statusLine->showProgress(progress);
+    paintProgress(progress);
 }
 
 void Form1::showMessage(const QString &text)

@@ -22,9 +22,10 @@ void reserveSpaceWhenHidden(QWidget *widget)
 
 } // namespace
 
-ConnectionBar::ConnectionBar(QWidget *parent) : QFrame(parent)
+QFrame *buildConnectionBar(QWidget *parent, ConnectionBarControls &c)
 {
-    auto *bar = this;
+    auto *bar = new QFrame(parent);
+    auto &[optComm, ComPort, cmbDevice, StartRun, cmdPause, cmdStop, cmdESC, NowDis] = c;
     bar->setObjectName(QStringLiteral("connectionBar"));
     bar->setFrameShape(QFrame::StyledPanel);
 
@@ -67,11 +68,13 @@ ConnectionBar::ConnectionBar(QWidget *parent) : QFrame(parent)
     }
     row->addStretch();
     row->addWidget(NowDis);
+    return bar;
 }
 
-StatusLine::StatusLine(QWidget *parent) : QWidget(parent)
+QWidget *buildStatusLine(QWidget *parent, StatusLineControls &c)
 {
-    auto *line = this;
+    auto *line = new QWidget(parent);
+    auto &[Text2, Text4, Text3, ProgressBar, lb_ProgProc] = c;
     line->setObjectName(QStringLiteral("statusLine"));
 
     Text2 = lineEdit(line, QStringLiteral("Text2"));
@@ -107,9 +110,10 @@ StatusLine::StatusLine(QWidget *parent) : QWidget(parent)
     row->addSpacing(8);
     row->addWidget(ProgressBar);
     row->addWidget(lb_ProgProc);
+    return line;
 }
 
-void StatusLine::showProgress(const ProgressState &progress)
+void StatusLineControls::paintProgress(const ProgressState &progress) const
 {
     ProgressBar->setRange(0, progress.maximum);
     ProgressBar->setValue(progress.value);

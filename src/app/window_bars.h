@@ -16,12 +16,8 @@
 
 namespace kalmo {
 
-class ConnectionBar : public QFrame
+struct ConnectionBarControls
 {
-    Q_OBJECT
-public:
-    explicit ConnectionBar(QWidget *parent);
-
     std::array<QRadioButton *, 2> optComm{}; // "串行通信", "网络通信"
     QComboBox *ComPort = nullptr;
     QComboBox *cmbDevice = nullptr;  // devices heard on the network
@@ -31,15 +27,13 @@ public:
     QPushButton *cmdESC = nullptr;   // "退出(ESC)"
     QLabel *NowDis = nullptr;        // the PC's clock
 };
+// Builds the connection bar and fills in its controls.
+QFrame *buildConnectionBar(QWidget *parent, ConnectionBarControls &controls);
 
-class StatusLine : public QWidget
+struct StatusLineControls
 {
-    Q_OBJECT
-public:
-    explicit StatusLine(QWidget *parent);
-
     // The progress bar and its percentage as the state says.
-    void showProgress(const ProgressState &progress);
+    void paintProgress(const ProgressState &progress) const;
 
     QLineEdit *Text2 = nullptr; // status box
     QLineEdit *Text4 = nullptr; // reply counter
@@ -47,5 +41,7 @@ public:
     QProgressBar *ProgressBar = nullptr;
     QLabel *lb_ProgProc = nullptr; // percentage beside the bar
 };
+// Builds the status line and fills in its controls.
+QWidget *buildStatusLine(QWidget *parent, StatusLineControls &controls);
 
 } // namespace kalmo
