@@ -1,16 +1,15 @@
 #include "app/form1.h"
 
 #include "core/error_log.h"
-#include "features/clock_io/clock_io_panel.h"
+#include "features/clock_io/clock_io_feature.h"
 #include "features/common/controls.h"
 #include "features/dialogs/dialogs_feature.h"
+#include "features/image_files/image_files_feature.h"
+#include "features/maintenance/maintenance_feature.h"
+#include "features/network_identity/network_identity_feature.h"
 #include "features/system_info/system_info_feature.h"
-#include "features/image_files/image_file_panel.h"
-#include "features/maintenance/maintenance_panel.h"
-#include "features/network_identity/network_identity_panel.h"
-#include "features/system_info/system_info_panel.h"
-#include "features/upgrade/upgrade_panel.h"
-#include "features/zigbee/zigbee_panel.h"
+#include "features/upgrade/upgrade_feature.h"
+#include "features/zigbee/zigbee_feature.h"
 #include "transport/serial_link.h"
 
 #include <QApplication>
@@ -48,14 +47,6 @@ Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget
     setObjectName(QStringLiteral("Form1"));
 
     m_session = new Session(static_cast<SessionView &>(*this), this, m_transports.links);
-    Timer1 = m_session->Timer1;
-    Timer2 = m_session->Timer2;
-    timMscon = m_session->timMscon;
-    Sleep_Timer = m_session->Sleep_Timer;
-    ProgressTimer = m_session->ProgressTimer;
-    timCheckDevice = m_session->timCheckDevice;
-    Comm1 = m_session->Comm1;
-    wsckR_W = m_session->wsckR_W;
     buildSections();
 
     auto *central = new QWidget(this);
@@ -89,13 +80,13 @@ Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget
     connect(Time2Start, &QTimer::timeout, this, &Form1::Time2Start_Timer);
     // A failing port is dealt with once the procedure that was using it has
     // ended, never in the middle of a dispatcher step or a reply.
-    connect(Comm1, &SerialPortLink::failed, this, [this](const SerialPortFailure &failure) {
+    connect(m_session->Comm1, &SerialPortLink::failed, this, [this](const SerialPortFailure &failure) {
         QMetaObject::invokeMethod(
             this, [this, failure] { serialPortFailed(failure); }, Qt::QueuedConnection);
     });
 
     connect(cmdESC, &QPushButton::clicked, this, &Form1::cmdESC_Click);
-    connect(systemInfo->cmdSetPara, &QPushButton::clicked, this, &Form1::cmdSetPara_Click);
+    connect(systemInfoFeature->panel()->cmdSetPara, &QPushButton::clicked, this, &Form1::cmdSetPara_Click);
     for (int i = 0; i < 2; ++i)
         connect(optComm[i], &QRadioButton::clicked, this, [this, i] { optComm_Click(i); });
     connect(StartRun, &QPushButton::clicked, this, &Form1::StartRun_Click);
@@ -119,19 +110,19 @@ QTabWidget *Form1::buildBody()
     auto *network = new QWidget;
     {
         auto *row = new QHBoxLayout(network);
-        row->addWidget(networkIdentity, 1);
-        row->addWidget(zigbee, 1);
+        row->addWidget(networkIdentityFeature->panel(), 1);
+        row->addWidget(zigbeeFeature->panel(), 1);
     }
 
     auto *service = new QWidget;
     {
         auto *row = new QHBoxLayout(service);
-        row->addWidget(maintenance, 1);
-        row->addLayout(column({upgrade, imageFiles, parameterDialogs}), 1);
+        row->addWidget(maintenanceFeature->panel(), 1);
+        row->addLayout(column({upgradeFeature->panel(), imageFilesFeature->panel(), dialogsFeature->panel()}), 1);
     }
 
-    bodyTabs->addTab(systemInfo, QStringLiteral("系统信息"));
-    bodyTabs->addTab(clockIo, QStringLiteral("时钟与I/O"));
+    bodyTabs->addTab(systemInfoFeature->panel(), QStringLiteral("系统信息"));
+    bodyTabs->addTab(clockIoFeature->panel(), QStringLiteral("时钟与I/O"));
     bodyTabs->addTab(network, QStringLiteral("网络与Zigbee"));
     bodyTabs->addTab(service, QStringLiteral("维护与升级"));
     return bodyTabs;
@@ -150,9 +141,9 @@ void Form1::Form_Load()
             range = RangeBounds{32767, 0};
         systemInfoFeature->rangeTableValid = true;
 
-        timMscon->stop();
-        Timer1->stop();
-        Timer2->stop();
+        m_session->timMscon->stop();
+        m_session->Timer1->stop();
+        m_session->Timer2->stop();
         DisTimer->start();
 
         InitialComboBox();
@@ -167,9 +158,9 @@ void Form1::Form_Load()
         Text2->setFont(bold);
         Text2->setText(QStringLiteral("连接设备，选择通信方式后点击“通讯”按钮开始通讯"));
 
-        systemInfo->Text_ErrorTimeComm2->setText(QStringLiteral("10"));
-        systemInfo->Text_InterTimeComm2->setText(QStringLiteral("100"));
-        systemInfo->Text_WaitTimeComm2->setText(QStringLiteral("1000"));
+        systemInfoFeature->panel()->Text_ErrorTimeComm2->setText(QStringLiteral("10"));
+        systemInfoFeature->panel()->Text_InterTimeComm2->setText(QStringLiteral("100"));
+        systemInfoFeature->panel()->Text_WaitTimeComm2->setText(QStringLiteral("1000"));
 
         // The command-line record, kept for the whole run; a record fills the
         // panel and starts communication once, half a second later.
@@ -189,9 +180,9 @@ void Form1::InitialComboBox()
         ComPort->addItems(ports.names);
         ComPort->setCurrentIndex(ports.selected);
 
-        systemInfo->fillOptionLists();
-        clockIo->fillOptionLists();
-        zigbee->fillOptionLists();
+        systemInfoFeature->panel()->fillOptionLists();
+        clockIoFeature->panel()->fillOptionLists();
+        zigbeeFeature->panel()->fillOptionLists();
     });
 }
 

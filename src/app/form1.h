@@ -38,14 +38,6 @@ class MaintenanceFeature;
 class UpgradeFeature;
 class ImageFilesFeature;
 class DialogsFeature;
-class SystemInfoPanel;
-class ClockIoPanel;
-class NetworkIdentityPanel;
-class ZigbeePanel;
-class MaintenancePanel;
-class UpgradePanel;
-class ImageFilePanel;
-class ParameterDialogsPanel;
 struct SerialPortFailure;
 
 // What the window runs on: the session's links and the probe that lists the
@@ -87,28 +79,10 @@ public:
     UpgradeFeature *upgradeFeature = nullptr;
     ImageFilesFeature *imageFilesFeature = nullptr;
     DialogsFeature *dialogsFeature = nullptr;
-    SystemInfoPanel *systemInfo = nullptr;
-    ClockIoPanel *clockIo = nullptr;
-    NetworkIdentityPanel *networkIdentity = nullptr;
-    ZigbeePanel *zigbee = nullptr;
-    MaintenancePanel *maintenance = nullptr;
-    UpgradePanel *upgrade = nullptr;
-    ImageFilePanel *imageFiles = nullptr;
-    ParameterDialogsPanel *parameterDialogs = nullptr;
 
     // The window's own timers
     QTimer *DisTimer = nullptr;   // clock display
     QTimer *Time2Start = nullptr; // delayed automatic start, one shot
-
-    // The session's timers and links, as the window's procedures use them.
-    QTimer *Timer1 = nullptr;         // command dispatcher
-    QTimer *Timer2 = nullptr;         // command time-out
-    QTimer *timMscon = nullptr;       // receive time-out
-    QTimer *Sleep_Timer = nullptr;    // restart delay
-    QTimer *ProgressTimer = nullptr;  // progress stepping
-    QTimer *timCheckDevice = nullptr; // device presence
-    SerialPortLink *Comm1 = nullptr;  // the serial port
-    DatagramLink *wsckR_W = nullptr;  // the read/write service socket
 
     QString commandLine; // the command-line record, kept for the whole run
 

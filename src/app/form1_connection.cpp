@@ -92,24 +92,24 @@ void Form1::startSerialLink()
 {
     try {
         lockLinkChoice();
-        timMscon->setInterval(kReceiveTimeoutMs);
-        Timer1->setInterval(kDispatchIntervalMs);
+        m_session->timMscon->setInterval(kReceiveTimeoutMs);
+        m_session->Timer1->setInterval(kDispatchIntervalMs);
         tellSections(ConnectionEvent::SerialStarting);
 
-        if (Comm1->isOpen()) Comm1->close();
+        if (m_session->Comm1->isOpen()) m_session->Comm1->close();
 
 
         const QString selected = ComPort->currentText();
         serialPort =
             chooseSerialPort(ComPort->currentIndex() >= 0 ? &selected : nullptr, serialPort);
 
-        if (const auto failure = Comm1->open(serialPort.name, kNormalPortSettings))
+        if (const auto failure = m_session->Comm1->open(serialPort.name, kNormalPortSettings))
             throw SerialOpenError(*failure);
 
         // Zigbee, system parameters, tags, clock, gateway, MAC, Profibus; then
         // the idle DI/DO read for as long as communication lasts.
         dispatcher().stack().loadSerialStart();
-        Timer1->start();
+        m_session->Timer1->start();
 
         ForCustomer();
     } catch (const SerialOpenError &e) {
@@ -152,10 +152,10 @@ void Form1::serialPortFailed(const SerialPortFailure &failure)
 
 void Form1::ReopenSerialPort(const QString &settings)
 {
-    if (Comm1->isOpen()) Comm1->close();
+    if (m_session->Comm1->isOpen()) m_session->Comm1->close();
     const QString selected = ComPort->currentText();
     serialPort = chooseSerialPort(ComPort->currentIndex() >= 0 ? &selected : nullptr, serialPort);
-    if (const auto failure = Comm1->open(serialPort.name, settings))
+    if (const auto failure = m_session->Comm1->open(serialPort.name, settings))
         throw ProcedureError(CommErrorText(failure->number, failure->description));
 }
 
@@ -192,7 +192,7 @@ void Form1::cmdStop_Click()
     optComm[1]->setEnabled(true);
     if (serial) {
         ComPort->setEnabled(true);
-        Comm1->close();
+        m_session->Comm1->close();
     } else if (network) {
         stopNetworkLink();
     }

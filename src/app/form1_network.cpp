@@ -53,7 +53,7 @@ void Form1::buildNetworkLink()
             [this](const Announcement &announcement) {
                 runLogged(kAnnouncementLabel, [&] { takeAnnouncement(announcement); });
             });
-    connect(timCheckDevice, &QTimer::timeout, this, &Form1::timCheckDevice_Timer);
+    connect(m_session->timCheckDevice, &QTimer::timeout, this, &Form1::timCheckDevice_Timer);
     // A choice made in the list, the same entry again included.
     connect(cmbDevice, &QComboBox::activated, this, [this] { cmbDevice_Click(); });
 }
@@ -65,9 +65,9 @@ void Form1::startNetworkLink()
     lockLinkChoice();
     tellSections(ConnectionEvent::NetworkListening);
 
-    timMscon->setInterval(kReceiveTimeoutMs);
-    Timer1->setInterval(kDispatchIntervalMs);
-    Timer1->stop();
+    m_session->timMscon->setInterval(kReceiveTimeoutMs);
+    m_session->Timer1->setInterval(kDispatchIntervalMs);
+    m_session->Timer1->stop();
 
     if (const auto failure = wsckDeviceQuery->start(discoveryPort)) {
         listeningFailed(*failure);
@@ -102,7 +102,7 @@ void Form1::listeningFailed(const SocketFailure &failure)
 void Form1::stopNetworkLink()
 {
     wsckDeviceQuery->stop();
-    wsckR_W->close();
+    m_session->wsckR_W->close();
     deviceTable.reset();
     Text2->clear();
     for (int i = cmbDevice->count() - 1; i >= 0; --i)
@@ -139,7 +139,7 @@ void Form1::takeAnnouncement(const Announcement &announcement)
     }
     }
 
-    if (!timCheckDevice->isActive()) timCheckDevice->start();
+    if (!m_session->timCheckDevice->isActive()) m_session->timCheckDevice->start();
     if (cmbDevice->isHidden() && cmbDevice->count() >= 1) {
         cmbDevice->show();
         Text2->clear();
@@ -166,8 +166,8 @@ void Form1::cmbDevice_Click()
         const int index = cmbDevice->currentIndex();
         // The panel is reset for the device: nothing read yet.
         m_session->resetCounters();
-        Timer1->stop();
-        timMscon->stop();
+        m_session->Timer1->stop();
+        m_session->timMscon->stop();
         resetPauseButton(false);
         tellSections(ConnectionEvent::DeviceChosen);
         Text2->setText(kReadingInformationText);
@@ -178,14 +178,14 @@ void Form1::cmbDevice_Click()
         if (parts.size() != 4) throw ProcedureError(subscriptOutOfRangeText());
         systemInfoFeature->showChosenDevice(parts, entry.pdTagText());
 
-        if (const auto failure = wsckR_W->aim(itemText, entry.servicePort))
+        if (const auto failure = m_session->wsckR_W->aim(itemText, entry.servicePort))
             throw ProcedureError(WinsockErrorText(failure->number, failure->description));
 
         m_session->tagCaptureFlag = 0;
         // Zigbee, tags, system parameters, week day, clock, DI/DO, gateway,
         // MAC; then the idle DI/DO read every 300 ms.
         dispatcher().stack().loadNetworkStart();
-        Timer1->start();
+        m_session->Timer1->start();
     });
 }
 
@@ -196,14 +196,14 @@ void Form1::timCheckDevice_Timer()
     runLogged(kPresenceTickLabel, [&] {
         std::array<QString, 4> addressBoxes;
         for (std::size_t i = 0; i < addressBoxes.size(); ++i)
-            addressBoxes[i] = systemInfo->txtIp[i]->text();
+            addressBoxes[i] = systemInfoFeature->panel()->txtIp[i]->text();
 
         const QList<DeviceDeparture> departures = deviceTable.checkPresence(addressBoxes);
         for (const DeviceDeparture &departure : departures) {
             switch (departure.kind) {
             case DeviceDeparture::Kind::LastDevice:
                 cmbDevice->removeItem(int(departure.index));
-                timCheckDevice->stop();
+                m_session->timCheckDevice->stop();
                 cmbDevice->hide();
                 Text2->setText(kNoDeviceOnlineText);
                 stopReadingLostDevice();
@@ -236,8 +236,8 @@ void Form1::timCheckDevice_Timer()
 // The chosen device is gone: no more reads, the counters back to 0.
 void Form1::stopReadingLostDevice()
 {
-    Timer1->stop();
-    timMscon->stop();
+    m_session->Timer1->stop();
+    m_session->timMscon->stop();
     m_session->resetCounters();
 }
 

@@ -40,15 +40,6 @@ void Form1::buildSections()
     m_sections = {systemInfoFeature,  clockIoFeature, networkIdentityFeature, zigbeeFeature,
                   maintenanceFeature, upgradeFeature, imageFilesFeature,      dialogsFeature};
 
-    systemInfo = systemInfoFeature->panel();
-    clockIo = clockIoFeature->panel();
-    networkIdentity = networkIdentityFeature->panel();
-    zigbee = zigbeeFeature->panel();
-    maintenance = maintenanceFeature->panel();
-    upgrade = upgradeFeature->panel();
-    imageFiles = imageFilesFeature->panel();
-    parameterDialogs = dialogsFeature->panel();
-
     // Once the system information is shown, communication can be paused.
     m_requests.systemInformationShowing.listen([this] { resetPauseButton(true); });
 }

@@ -5,6 +5,7 @@
 // on 127.0.0.2, answered by the virtual controller.
 #include "app/form1.h"
 #include "features/zigbee/zigbee_feature.h"
+#include "features/clock_io/clock_io_feature.h"
 
 #include "transport/discovery.h"
 #include "features/clock_io/clock_io_panel.h"
@@ -122,14 +123,14 @@ struct Rig
         s.itemCount = itemCount;
         s.readSequence = kReadSequence;
         s.writeSequence = kWriteSequence;
-        w->Timer1->stop();
-        w->Timer2->setInterval(3000);
-        w->Timer2->start();
-        w->timMscon->start();
+        w->session().Timer1->stop();
+        w->session().Timer2->setInterval(3000);
+        w->session().Timer2->start();
+        w->session().timMscon->start();
         w->Text2->setText(QStringLiteral("before"));
     }
-    bool resumed() const { return w->Timer1->isActive() && !w->Timer2->isActive(); }
-    bool stillWaiting() const { return !w->Timer1->isActive() && w->Timer2->isActive(); }
+    bool resumed() const { return w->session().Timer1->isActive() && !w->session().Timer2->isActive(); }
+    bool stillWaiting() const { return !w->session().Timer1->isActive() && w->session().Timer2->isActive(); }
 };
 
 // The device on 127.0.0.2 at the other end of the window's fake service
@@ -234,14 +235,14 @@ void TestForm1Network::startListening()
     QVERIFY(w.cmdStop->isEnabled());
     for (const char *name : {"optComm_0", "optComm_1", "ComPort", "StartRun"})
         QVERIFY2(!control(w, name)->isEnabled(), name);
-    QVERIFY(!w.Timer1->isActive());
-    QCOMPARE(w.Timer1->interval(), 300);
-    QCOMPARE(w.timMscon->interval(), 5000);
+    QVERIFY(!w.session().Timer1->isActive());
+    QCOMPARE(w.session().Timer1->interval(), 300);
+    QCOMPARE(w.session().timMscon->interval(), 5000);
     QCOMPARE(w.deviceTable.entries().size(), 1);
     QVERIFY(w.deviceTable.entries().front().isEmpty());
     QCOMPARE(w.cmbDevice->count(), 0);
     QVERIFY(w.cmbDevice->isHidden());
-    QVERIFY(!w.timCheckDevice->isActive());
+    QVERIFY(!w.session().timCheckDevice->isActive());
     QVERIFY(rig.boxes.isEmpty());
 }
 
@@ -331,10 +332,10 @@ void TestForm1Network::announcements()
     QCOMPARE(w.deviceTable.itemTexts(), items);
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(w.cmbDevice->isHidden(), items.isEmpty());
-    QCOMPARE(w.timCheckDevice->isActive(), !items.isEmpty());
+    QCOMPARE(w.session().timCheckDevice->isActive(), !items.isEmpty());
     // Listing a device does not choose it.
     QCOMPARE(w.cmbDevice->currentIndex(), -1);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.session().Timer1->isActive());
     QVERIFY(errorLog().isEmpty());
 }
 
@@ -345,7 +346,7 @@ void TestForm1Network::repeatedAnnouncementOnlyRefreshes()
     w.StartRun_Click();
     rig.hear(announcement({192, 168, 1, 20}, 5000, "079", "FIRST"));
     w.Text2->setText(QStringLiteral("before"));
-    w.timCheckDevice->stop();
+    w.session().timCheckDevice->stop();
     rig.now += 7s;
 
     rig.hear(announcement({192, 168, 1, 20}, 5007, "198", "SECOND"));
@@ -358,7 +359,7 @@ void TestForm1Network::repeatedAnnouncementOnlyRefreshes()
     QCOMPARE(entry.deviceId.mid(17, 3), QByteArray("079"));
     QVERIFY(entry.lastSeen == rig.now);
     // The presence check runs again.
-    QVERIFY(w.timCheckDevice->isActive());
+    QVERIFY(w.session().timCheckDevice->isActive());
 }
 
 void TestForm1Network::servicePortIsUnsigned()
@@ -402,8 +403,8 @@ void TestForm1Network::deviceChoice()
     control(w, "cmdSave")->hide();
     control(w, "cmdRead")->hide();
     w.cmdPause->setText(QStringLiteral("继续"));
-    w.Timer1->start();
-    w.timMscon->start();
+    w.session().Timer1->start();
+    w.session().timMscon->start();
     w.session().networkReplyCounter = 7;
     w.session().receiveTimeoutCounter = 3;
     w.session().tagCaptureFlag = 1;
@@ -452,13 +453,13 @@ void TestForm1Network::deviceChoice()
     for (int i = 0; i < 8; ++i)
         QCOMPARE(control<Lamp>(w, QStringLiteral("ram_sap_%1").arg(i))->color(), QColor(Qt::white));
 
-    QVERIFY(w.wsckR_W->isOpen());
-    QCOMPARE(w.wsckR_W->remoteAddress(), QHostAddress(QStringLiteral("127.0.0.2")));
-    QCOMPARE(w.wsckR_W->remotePort(), device.port());
-    QCOMPARE(w.wsckR_W->localPort(), device.port());
+    QVERIFY(w.session().wsckR_W->isOpen());
+    QCOMPARE(w.session().wsckR_W->remoteAddress(), QHostAddress(QStringLiteral("127.0.0.2")));
+    QCOMPARE(w.session().wsckR_W->remotePort(), device.port());
+    QCOMPARE(w.session().wsckR_W->localPort(), device.port());
     QCOMPARE(w.session().tagCaptureFlag, qint16(0));
-    QVERIFY(!w.timMscon->isActive());
-    QVERIFY(w.Timer1->isActive());
+    QVERIFY(!w.session().timMscon->isActive());
+    QVERIFY(w.session().Timer1->isActive());
     const CommandStack &stack = w.dispatcher().stack();
     QCOMPARE(stack.top(), 8);
     const QList<qint16> codes{9, 25, 75, 9, 12, 63, 1, 101, 176};
@@ -476,8 +477,8 @@ void TestForm1Network::deviceChoiceWithoutSelection()
     w.cmbDevice->setCurrentIndex(-1);
     w.cmbDevice_Click();
     QVERIFY(errorLog().contains(QStringLiteral("CmbDevice_Click(Form1)")));
-    QVERIFY(!w.Timer1->isActive());
-    QVERIFY(!w.wsckR_W->isOpen());
+    QVERIFY(!w.session().Timer1->isActive());
+    QVERIFY(!w.session().wsckR_W->isOpen());
     QCOMPARE(w.dispatcher().stack().top(), 0);
 }
 
@@ -492,15 +493,15 @@ void TestForm1Network::deviceOptionChoosesOnce()
 
     rig.hear(announcement({10, 0, 0, 3}, 5001));
     QCOMPARE(w.cmbDevice->currentIndex(), -1);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.session().Timer1->isActive());
 
     rig.hear(announcement({127, 0, 0, 2}, device.port()));
     QCOMPARE(w.cmbDevice->currentIndex(), 1);
     QCOMPARE(w.Text2->text(), QStringLiteral("正在读取信息"));
-    QVERIFY(w.wsckR_W->isOpen());
-    QCOMPARE(w.wsckR_W->remotePort(), device.port());
+    QVERIFY(w.session().wsckR_W->isOpen());
+    QCOMPARE(w.session().wsckR_W->remotePort(), device.port());
     QCOMPARE(w.dispatcher().stack().top(), 8);
-    QVERIFY(w.Timer1->isActive());
+    QVERIFY(w.session().Timer1->isActive());
 
     // Chosen once: later announcements of the device only refresh it.
     w.dispatcher().stack().clear();
@@ -548,14 +549,14 @@ void TestForm1Network::firstReadsInOrder()
         QVERIFY2(sent == hex(step.request), step.request);
         QVERIFY(device.quiet());
         QCOMPARE(w.Text2->text(), QString::fromUtf8(step.sending));
-        QVERIFY(w.timMscon->isActive());
+        QVERIFY(w.session().timMscon->isActive());
         if (step.wait) {
-            QVERIFY(!w.Timer1->isActive());
-            QVERIFY(w.Timer2->isActive());
-            QCOMPARE(w.Timer2->interval(), step.wait);
+            QVERIFY(!w.session().Timer1->isActive());
+            QVERIFY(w.session().Timer2->isActive());
+            QCOMPARE(w.session().Timer2->interval(), step.wait);
         } else {
-            QVERIFY(w.Timer1->isActive());
-            QVERIFY(!w.Timer2->isActive());
+            QVERIFY(w.session().Timer1->isActive());
+            QVERIFY(!w.session().Timer2->isActive());
         }
 
         device.answer(sent);
@@ -563,9 +564,9 @@ void TestForm1Network::firstReadsInOrder()
         QCOMPARE(w.session().networkReplyCounter, replies);
         QCOMPARE(w.Text4->text(), QString::number(replies));
         QCOMPARE(w.Text2->text(), QString::fromUtf8(step.answered));
-        QVERIFY(!w.timMscon->isActive());
-        QVERIFY(w.Timer1->isActive());
-        QVERIFY(!w.Timer2->isActive());
+        QVERIFY(!w.session().timMscon->isActive());
+        QVERIFY(w.session().Timer1->isActive());
+        QVERIFY(!w.session().Timer2->isActive());
     }
     QCOMPARE(w.dispatcher().stack().top(), 0);
 
@@ -627,7 +628,7 @@ void TestForm1Network::acceptance()
     // Every datagram is counted and stops the receive time-out.
     QCOMPARE(w.session().networkReplyCounter, 1);
     QCOMPARE(w.Text4->text(), QStringLiteral("1"));
-    QVERIFY(!w.timMscon->isActive());
+    QVERIFY(!w.session().timMscon->isActive());
     QCOMPARE(w.session().networkReply, datagram);
     QVERIFY(errorLog().isEmpty());
 }
@@ -698,10 +699,10 @@ void TestForm1Network::readRows()
     QCOMPARE(rig.resumed(), resumed);
     QCOMPARE(rig.stillWaiting(), !resumed);
     if (address == 10003 && type == 18) {
-        QVERIFY(w.timMscon->isActive());
-        QCOMPARE(w.timMscon->interval(), 5000);
+        QVERIFY(w.session().timMscon->isActive());
+        QCOMPARE(w.session().timMscon->interval(), 5000);
     } else {
-        QVERIFY(!w.timMscon->isActive());
+        QVERIFY(!w.session().timMscon->isActive());
     }
     if (address == 107 && itemCount == 0)
         QCOMPARE(control<QComboBox>(w, "Combo_WeekDay")->currentIndex(), 2);
@@ -1052,19 +1053,19 @@ void TestForm1Network::upgradeStartAcknowledged()
     Rig rig;
     Form1 &w = *rig.w;
     rig.outstanding(10003, 0, 4);
-    w.timCheckDevice->start();
-    w.Timer1->start();
+    w.session().timCheckDevice->start();
+    w.session().Timer1->start();
 
     w.session().wsckR_W_DataArrival(reply(0x4D, kWriteSequence));
 
     QCOMPARE(w.Text2->text(), QStringLiteral("开始升级"));
     QCOMPARE(w.dispatcher().sendState().itemCount, 0);
-    QVERIFY(!w.timCheckDevice->isActive());
-    QVERIFY(!w.Timer1->isActive());
-    QVERIFY(w.Sleep_Timer->isActive());
-    QCOMPARE(w.Sleep_Timer->interval(), 3000);
+    QVERIFY(!w.session().timCheckDevice->isActive());
+    QVERIFY(!w.session().Timer1->isActive());
+    QVERIFY(w.session().Sleep_Timer->isActive());
+    QCOMPARE(w.session().Sleep_Timer->interval(), 3000);
     // The upgrade-start wait goes on until the restart delay ends it.
-    QVERIFY(w.Timer2->isActive());
+    QVERIFY(w.session().Timer2->isActive());
 }
 
 void TestForm1Network::upgradeBlockAcknowledged_data()
@@ -1084,7 +1085,7 @@ void TestForm1Network::upgradeBlockAcknowledged()
     w.session().StepProgress();
     if (last) w.session().StepProgress();
     w.dispatcher().setUpgradeFlag(1);
-    w.Timer1->setInterval(10);
+    w.session().Timer1->setInterval(10);
     control(w, "bt_Updata")->setEnabled(false);
 
     w.session().wsckR_W_DataArrival(reply(0x4D, kWriteSequence));
@@ -1098,17 +1099,17 @@ void TestForm1Network::upgradeBlockAcknowledged()
         QVERIFY(w.lb_ProgProc->isHidden());
         QCOMPARE(w.session().progress.value, 0);
         QVERIFY(control(w, "bt_Updata")->isEnabled());
-        QCOMPARE(w.Timer1->interval(), 300);
-        QVERIFY(w.timCheckDevice->isActive());
-        QCOMPARE(w.timCheckDevice->interval(), 7000);
+        QCOMPARE(w.session().Timer1->interval(), 300);
+        QVERIFY(w.session().timCheckDevice->isActive());
+        QCOMPARE(w.session().timCheckDevice->interval(), 7000);
         QCOMPARE(rig.boxes.size(), 1);
         QCOMPARE(rig.boxes[0].text, QStringLiteral("升级成功！"));
     } else {
         QVERIFY(!w.ProgressBar->isHidden());
         QCOMPARE(w.session().progress.value, 2);
         QVERIFY(!control(w, "bt_Updata")->isEnabled());
-        QCOMPARE(w.Timer1->interval(), 10);
-        QVERIFY(!w.timCheckDevice->isActive());
+        QCOMPARE(w.session().Timer1->interval(), 10);
+        QVERIFY(!w.session().timCheckDevice->isActive());
         QVERIFY(rig.boxes.isEmpty());
     }
 }
@@ -1195,8 +1196,8 @@ void TestForm1Network::presence()
     for (int i = 0; i < 4; ++i)
         control<QLineEdit>(w, QStringLiteral("txtIp_%1").arg(i))->setText(address[i]);
     w.cmbDevice->setCurrentIndex(chosen ? 1 : 2);
-    w.Timer1->start();
-    w.timMscon->start();
+    w.session().Timer1->start();
+    w.session().timMscon->start();
     w.session().networkReplyCounter = 12;
     w.Text4->setText(QStringLiteral("12"));
     control<QLineEdit>(w, "txtSeries")->setText(QStringLiteral("77"));
@@ -1204,7 +1205,7 @@ void TestForm1Network::presence()
     // An input and an output of the largest grid, lit and enabled.
     for (const int point : {3, 59}) {
         control(w, QStringLiteral("bt_DIQ_%1").arg(point))->setEnabled(true);
-        w.clockIo->paintPoint(point, true);
+        w.clockIoFeature->panel()->paintPoint(point, true);
     }
     const QColor lit = control(w, "bt_DIQ_3")->palette().color(QPalette::Button);
     control<QDateEdit>(w, "datePicker")->setDate(QDate(2015, 12, 9));
@@ -1221,14 +1222,14 @@ void TestForm1Network::presence()
 
     QCOMPARE(rig.items(), (QStringList{"10.0.0.1", "10.0.0.3"}));
     QCOMPARE(w.deviceTable.itemTexts(), rig.items());
-    QVERIFY(w.timCheckDevice->isActive());
+    QVERIFY(w.session().timCheckDevice->isActive());
     QVERIFY(!w.cmbDevice->isHidden());
     if (chosen) {
         QCOMPARE(w.Text2->text(), QStringLiteral("当前设备下线"));
         for (int i = 0; i < 4; ++i)
             QVERIFY(control<QLineEdit>(w, QStringLiteral("txtIp_%1").arg(i))->text().isEmpty());
-        QVERIFY(!w.Timer1->isActive());
-        QVERIFY(!w.timMscon->isActive());
+        QVERIFY(!w.session().Timer1->isActive());
+        QVERIFY(!w.session().timMscon->isActive());
         QCOMPARE(w.Text4->text(), QStringLiteral("0"));
         QCOMPARE(w.session().networkReplyCounter, 0);
         QVERIFY(control<QLineEdit>(w, "txtSeries")->text().isEmpty());
@@ -1243,7 +1244,7 @@ void TestForm1Network::presence()
     } else {
         QCOMPARE(w.Text2->text(), QStringLiteral("有设备下线"));
         QCOMPARE(control<QLineEdit>(w, "txtIp_3")->text(), QStringLiteral("3"));
-        QVERIFY(w.Timer1->isActive());
+        QVERIFY(w.session().Timer1->isActive());
         QCOMPARE(w.Text4->text(), QStringLiteral("12"));
         QVERIFY(control(w, "cmdGetSys")->isEnabled());
         QCOMPARE(control(w, "bt_DIQ_3")->palette().color(QPalette::Button), lit);
@@ -1273,7 +1274,7 @@ void TestForm1Network::lastDeviceGoesOffline()
     rig.hear(announcement({10, 0, 0, 1}, 5001));
     for (int i = 0; i < 4; ++i)
         control<QLineEdit>(w, QStringLiteral("txtIp_%1").arg(i))->setText(QStringLiteral("9"));
-    w.Timer1->start();
+    w.session().Timer1->start();
     control<QLineEdit>(w, "txtDevID")->setText(QStringLiteral("0200"));
     control(w, "cmdGetSys")->setEnabled(true);
     control(w, "ckProfibus")->setEnabled(true);
@@ -1284,13 +1285,13 @@ void TestForm1Network::lastDeviceGoesOffline()
 
     QCOMPARE(w.cmbDevice->count(), 0);
     QVERIFY(w.cmbDevice->isHidden());
-    QVERIFY(!w.timCheckDevice->isActive());
+    QVERIFY(!w.session().timCheckDevice->isActive());
     QCOMPARE(w.deviceTable.entries().size(), 1);
     QVERIFY(w.deviceTable.entries().front().isEmpty());
     QCOMPARE(w.Text2->text(), QStringLiteral("当前无在线设备,请检查设备状态"));
     QVERIFY(control<QLineEdit>(w, "txtIp_0")->text().isEmpty());
     QVERIFY(control<QLineEdit>(w, "txtDevID")->text().isEmpty());
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.session().Timer1->isActive());
     QVERIFY(!control(w, "cmdGetSys")->isEnabled());
     QVERIFY(!control(w, "ckProfibus")->isEnabled());
     QCOMPARE(control<Lamp>(w, "ram_sap_2")->color(), QColor(Qt::white));
@@ -1299,7 +1300,7 @@ void TestForm1Network::lastDeviceGoesOffline()
     rig.hear(announcement({10, 0, 0, 1}, 5001));
     QCOMPARE(rig.items(), QStringList{"10.0.0.1"});
     QVERIFY(!w.cmbDevice->isHidden());
-    QVERIFY(w.timCheckDevice->isActive());
+    QVERIFY(w.session().timCheckDevice->isActive());
 }
 
 void TestForm1Network::stopClosesTheLink()
@@ -1319,13 +1320,13 @@ void TestForm1Network::stopClosesTheLink()
     w.cmdStop_Click();
 
     QVERIFY(!w.wsckDeviceQuery->isListening());
-    QVERIFY(!w.wsckR_W->isOpen());
+    QVERIFY(!w.session().wsckR_W->isOpen());
     QCOMPARE(w.deviceTable.entries().size(), 1);
     QVERIFY(w.deviceTable.entries().front().isEmpty());
     QCOMPARE(w.cmbDevice->count(), 0);
     QVERIFY(w.cmbDevice->isHidden());
     QVERIFY(w.Text2->text().isEmpty());
-    for (QTimer *timer : {w.Timer1, w.Timer2, w.timMscon, w.timCheckDevice})
+    for (QTimer *timer : {w.session().Timer1, w.session().Timer2, w.session().timMscon, w.session().timCheckDevice})
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
     QCOMPARE(w.dispatcher().stack().top(), 0);
     QCOMPARE(w.session().networkReplyCounter, 0);

@@ -46,8 +46,8 @@ QByteArray frame(quint8 function, const QByteArray &data)
 // The window while a command waits for its reply.
 void waitingForReply(Form1 &w)
 {
-    w.Timer1->stop();
-    w.Timer2->start();
+    w.session().Timer1->stop();
+    w.session().Timer2->start();
 }
 
 QString errorLog()
@@ -191,13 +191,13 @@ void TestForm1Serial::startSequence()
     Form1 &w = *rig.w;
     rig.controller.state().profibusEnabled = 1;
     w.StartRun_Click();
-    QVERIFY(w.Comm1->isOpen());
-    QCOMPARE(w.Comm1->portName(), rig.line.portName());
-    QCOMPARE(w.Comm1->settings(), QStringLiteral("9600,N,8,1"));
+    QVERIFY(w.session().Comm1->isOpen());
+    QCOMPARE(w.session().Comm1->portName(), rig.line.portName());
+    QCOMPARE(w.session().Comm1->settings(), QStringLiteral("9600,N,8,1"));
     QCOMPARE(w.Text2->text(), QStringLiteral("运行开始................"));
-    QVERIFY(w.Timer1->isActive());
-    QCOMPARE(w.Timer1->interval(), 300);
-    QCOMPARE(w.timMscon->interval(), 5000);
+    QVERIFY(w.session().Timer1->isActive());
+    QCOMPARE(w.session().Timer1->interval(), 300);
+    QCOMPARE(w.session().timMscon->interval(), 5000);
     QCOMPARE(w.dispatcher().stack().top(), 7);
     QVERIFY(w.cmdStop->isEnabled());
     QVERIFY(!w.StartRun->isEnabled());
@@ -210,19 +210,19 @@ void TestForm1Serial::startSequence()
         QVERIFY2(sent == request, step.request);
         QVERIFY(rig.port().written.isEmpty()); // nothing more went out
         QCOMPARE(w.Text2->text(), QString::fromUtf8(step.sending));
-        QVERIFY(!w.Timer1->isActive());
-        QVERIFY(w.Timer2->isActive());
-        QCOMPARE(w.Timer2->interval(), step.wait);
-        QVERIFY(w.timMscon->isActive());
-        QCOMPARE(w.Comm1->threshold(), step.threshold);
+        QVERIFY(!w.session().Timer1->isActive());
+        QVERIFY(w.session().Timer2->isActive());
+        QCOMPARE(w.session().Timer2->interval(), step.wait);
+        QVERIFY(w.session().timMscon->isActive());
+        QCOMPARE(w.session().Comm1->threshold(), step.threshold);
 
         rig.answer(request);
         ++replies;
         QCOMPARE(w.Text2->text(), QString::fromUtf8(step.answered));
         QCOMPARE(w.Text4->text(), QString::number(replies));
-        QVERIFY(!w.Timer2->isActive());
-        QVERIFY(!w.timMscon->isActive());
-        QVERIFY(w.Timer1->isActive());
+        QVERIFY(!w.session().Timer2->isActive());
+        QVERIFY(!w.session().timMscon->isActive());
+        QVERIFY(w.session().Timer1->isActive());
     }
 
     // What the first reads put on the panel.
@@ -281,19 +281,19 @@ void TestForm1Serial::nothingSelectedOpensPortUsedLast()
     // The first time: port 1, which this machine does not have.
     w.ComPort->setCurrentIndex(-1);
     w.StartRun_Click();
-    QCOMPARE(w.Comm1->portName(), QStringLiteral("COM1"));
+    QCOMPARE(w.session().Comm1->portName(), QStringLiteral("COM1"));
     QCOMPARE(rig.boxes.size(), 1);
 
     w.ComPort->setCurrentIndex(0);
     w.StartRun_Click();
-    QVERIFY(w.Comm1->isOpen());
+    QVERIFY(w.session().Comm1->isOpen());
     w.cmdStop_Click();
-    QVERIFY(!w.Comm1->isOpen());
+    QVERIFY(!w.session().Comm1->isOpen());
 
     w.ComPort->setCurrentIndex(-1);
     w.StartRun_Click();
-    QVERIFY(w.Comm1->isOpen());
-    QCOMPARE(w.Comm1->portName(), rig.line.portName());
+    QVERIFY(w.session().Comm1->isOpen());
+    QCOMPARE(w.session().Comm1->portName(), rig.line.portName());
     QCOMPARE(rig.boxes.size(), 1);
 }
 
@@ -328,13 +328,13 @@ void TestForm1Serial::openingFails()
     QCOMPARE(boxes[0].title, QStringLiteral("请注意串行口错误!"));
     QCOMPARE(boxes[0].text, text);
     QCOMPARE(w->Text2->text(), QStringLiteral("请确认设置正确后,重新开始"));
-    QVERIFY(!w->Comm1->isOpen());
+    QVERIFY(!w->session().Comm1->isOpen());
     for (const char *name : {"optComm_0", "optComm_1", "ComPort", "StartRun"})
         QVERIFY2(control(*w, name)->isEnabled(), name);
     for (const char *name :
          {"cmdStop", "cmdClearCode", "cmdCheckLight", "cmdStopCheck", "btRProfibus", "ckProfibus"})
         QVERIFY2(!control(*w, name)->isEnabled(), name);
-    QVERIFY(!w->Timer1->isActive());
+    QVERIFY(!w->session().Timer1->isActive());
     QCOMPARE(w->dispatcher().stack().top(), 0);
     // No log line for this case.
     QVERIFY(!QFile::exists(QStringLiteral("TAVG501ErrorLog.ini")));
@@ -343,7 +343,7 @@ void TestForm1Serial::openingFails()
     if (inUse) {
         port.openFailure.reset();
         w->StartRun_Click();
-        QVERIFY(w->Comm1->isOpen());
+        QVERIFY(w->session().Comm1->isOpen());
         QCOMPARE(boxes.size(), 1);
     }
 }
@@ -353,7 +353,7 @@ void TestForm1Serial::portLostDuringConnection()
     Rig rig;
     Form1 &w = *rig.w;
     w.StartRun_Click();
-    QVERIFY(w.Comm1->isOpen());
+    QVERIFY(w.session().Comm1->isOpen());
     rig.step();
     // The device goes away, as an unplugged adapter does.
     rig.port().fail(SerialPortFailure{8020, QStringLiteral("Input/output error")});
@@ -362,10 +362,10 @@ void TestForm1Serial::portLostDuringConnection()
     QCOMPARE(rig.boxes[0].title, QStringLiteral("请注意串行口错误!"));
     QCOMPARE(rig.boxes[0].icon, QMessageBox::Warning);
     QVERIFY(!rig.boxes[0].text.isEmpty());
-    QVERIFY(!w.Comm1->isOpen());
-    QVERIFY(!w.Timer1->isActive());
-    QVERIFY(!w.Timer2->isActive());
-    QVERIFY(!w.timMscon->isActive());
+    QVERIFY(!w.session().Comm1->isOpen());
+    QVERIFY(!w.session().Timer1->isActive());
+    QVERIFY(!w.session().Timer2->isActive());
+    QVERIFY(!w.session().timMscon->isActive());
     QCOMPARE(w.dispatcher().stack().top(), 0);
     QCOMPARE(w.Text2->text(), QStringLiteral("请确认设置正确后,重新开始"));
     QVERIFY(w.StartRun->isEnabled());
@@ -378,22 +378,22 @@ void TestForm1Serial::silentControllerTimesOut()
     Form1 &w = *rig.w;
     w.StartRun_Click();
     QCOMPARE(rig.step(), hex("5555397f52aaaa"));
-    QCOMPARE(w.Timer2->interval(), 1000);
-    QVERIFY(w.timMscon->isActive());
+    QCOMPARE(w.session().Timer2->interval(), 1000);
+    QVERIFY(w.session().timMscon->isActive());
 
     w.session().timMscon_Timer();
-    QVERIFY(!w.timMscon->isActive());
+    QVERIFY(!w.session().timMscon->isActive());
     QCOMPARE(w.Text3->text(), QStringLiteral(" 1"));
     QCOMPARE(w.Text4->text(), QStringLiteral("0"));
 
     w.session().Timer2_Timer();
     QCOMPARE(w.Text2->text(), QStringLiteral("通讯超时"));
-    QVERIFY(!w.Timer2->isActive());
-    QVERIFY(w.Timer1->isActive());
+    QVERIFY(!w.session().Timer2->isActive());
+    QVERIFY(w.session().Timer1->isActive());
 
     // The command that timed out is not sent again: the next one goes.
     QCOMPARE(rig.step(), hex("5555017e80aaaa"));
-    QCOMPARE(w.Timer2->interval(), 5000);
+    QCOMPARE(w.session().Timer2->interval(), 5000);
     w.session().timMscon_Timer();
     QCOMPARE(w.Text3->text(), QStringLiteral(" 2"));
     w.session().Timer2_Timer();
@@ -416,7 +416,7 @@ void TestForm1Serial::incompleteRepliesEndByTimeOut()
     QFETCH(QByteArray, tail);
     Rig rig;
     Form1 &w = *rig.w;
-    QSignalSpy received(w.Comm1, &SerialPortLink::received);
+    QSignalSpy received(w.session().Comm1, &SerialPortLink::received);
     w.StartRun_Click();
     const QByteArray request = rig.step();
     QByteArray reply = rig.controller.answerSerial(request);
@@ -428,7 +428,7 @@ void TestForm1Serial::incompleteRepliesEndByTimeOut()
 
     if (reply.size() < 41) {
         rig.port().arrive(reply);
-        QCOMPARE(w.Comm1->inBufferCount(), qint64(reply.size()));
+        QCOMPARE(w.session().Comm1->inBufferCount(), qint64(reply.size()));
         QCOMPARE(received.count(), 0); // short of the threshold: no receive event
     } else {
         rig.deliver(reply);
@@ -437,16 +437,16 @@ void TestForm1Serial::incompleteRepliesEndByTimeOut()
     }
     // Dropped without a word: the status box keeps the command's text.
     QCOMPARE(w.Text2->text(), QStringLiteral("正在读取zigbee配置参数"));
-    QVERIFY(w.Timer2->isActive());
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(w.session().Timer2->isActive());
+    QVERIFY(!w.session().Timer1->isActive());
     QCOMPARE(w.zigbeeFeature->zigbeeRecord, ZigbeeRecord{});
 
     w.session().timMscon_Timer();
     QCOMPARE(w.Text3->text(), QStringLiteral(" 1"));
-    QCOMPARE(w.Comm1->inBufferCount(), 0);
+    QCOMPARE(w.session().Comm1->inBufferCount(), 0);
     w.session().Timer2_Timer();
     QCOMPARE(w.Text2->text(), QStringLiteral("通讯超时"));
-    QVERIFY(w.Timer1->isActive());
+    QVERIFY(w.session().Timer1->isActive());
 }
 
 void TestForm1Serial::checksumFailureIsShownAndDropped()
@@ -458,8 +458,8 @@ void TestForm1Serial::checksumFailureIsShownAndDropped()
     reply[5] = char(reply[5] ^ 0x01);
     rig.deliver(reply);
     QCOMPARE(w.Text2->text(), QStringLiteral("CRC 校验错误"));
-    QVERIFY(w.Timer2->isActive());
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(w.session().Timer2->isActive());
+    QVERIFY(!w.session().Timer1->isActive());
     QCOMPARE(w.zigbeeFeature->zigbeeRecord, ZigbeeRecord{});
     w.session().Timer2_Timer();
     QCOMPARE(w.Text2->text(), QStringLiteral("通讯超时"));
@@ -557,8 +557,8 @@ void TestForm1Serial::replyStatus()
 
     QCOMPARE(w->Text2->text(), status);
     QCOMPARE(w->Text4->text(), QStringLiteral("1"));
-    QVERIFY(!w->Timer2->isActive());
-    QVERIFY(w->Timer1->isActive());
+    QVERIFY(!w->session().Timer2->isActive());
+    QVERIFY(w->session().Timer1->isActive());
     QVERIFY(errorLog().isEmpty());
 }
 
@@ -594,8 +594,8 @@ void TestForm1Serial::failingDecodeEndsHandler()
     w->session().receiveSerial(frame(quint8(function), QByteArray(dataLength, '\x07')));
 
     QCOMPARE(w->Text2->text(), status);
-    QCOMPARE(w->Timer1->isActive(), resumed);
-    QCOMPARE(w->Timer2->isActive(), !resumed); // else the time-out ends the wait
+    QCOMPARE(w->session().Timer1->isActive(), resumed);
+    QCOMPARE(w->session().Timer2->isActive(), !resumed); // else the time-out ends the wait
     QVERIFY(errorLog().contains(QStringLiteral("\"comm1_OnComm(Form1)\"")));
     QCOMPARE(w->zigbeeFeature->zigbeeRecord, ZigbeeRecord{});
     QCOMPARE(control<QDateEdit>(*w, "clkDate")->date(), date);
@@ -686,8 +686,8 @@ void TestForm1Serial::systemInformation()
     } else {
         QVERIFY(boxes.isEmpty());
     }
-    QVERIFY(!w->Timer2->isActive());
-    QVERIFY(w->Timer1->isActive());
+    QVERIFY(!w->session().Timer2->isActive());
+    QVERIFY(w->session().Timer1->isActive());
 }
 
 void TestForm1Serial::tags_data()
@@ -821,11 +821,11 @@ void TestForm1Serial::replyActions()
     auto w = steppedWindow(ProgramOptions{}, &boxes);
 
     // Parameters written: both intervals back to 300 ms.
-    w->Timer1->setInterval(10);
-    w->Timer2->setInterval(5000);
+    w->session().Timer1->setInterval(10);
+    w->session().Timer2->setInterval(5000);
     w->session().receiveSerial(frame(4, QByteArray(84, '\0')));
-    QCOMPARE(w->Timer1->interval(), 300);
-    QCOMPARE(w->Timer2->interval(), 300);
+    QCOMPARE(w->session().Timer1->interval(), 300);
+    QCOMPARE(w->session().Timer2->interval(), 300);
 
     // Sensor types refresh that one field of the record.
     w->session().sysParam.SerialNumber = 77;
@@ -834,15 +834,15 @@ void TestForm1Serial::replyActions()
     QCOMPARE(w->session().sysParam.SerialNumber, 77);
 
     // Long writes: receive time-out 5000 ms.
-    w->timMscon->setInterval(8000);
+    w->session().timMscon->setInterval(8000);
     w->session().receiveSerial(frame(10, {}));
-    QCOMPARE(w->timMscon->interval(), 5000);
+    QCOMPARE(w->session().timMscon->interval(), 5000);
 
     // RAM test: the receive time-out runs again at 5000 ms.
-    w->timMscon->setInterval(8000);
+    w->session().timMscon->setInterval(8000);
     w->session().receiveSerial(frame(40, hex("00")));
-    QVERIFY(w->timMscon->isActive());
-    QCOMPARE(w->timMscon->interval(), 5000);
+    QVERIFY(w->session().timMscon->isActive());
+    QCOMPARE(w->session().timMscon->interval(), 5000);
 
     // Light board, upgrade start and size, save and restore: item count 0.
     for (int function : {44, 45, 46, 55, 56}) {
@@ -905,7 +905,7 @@ void TestForm1Serial::builders()
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(w.dispatcher().stack().top(), top - 1);
     // Nothing sent: no wait, the dispatcher goes on.
-    QCOMPARE(w.Timer1->isActive(), sent.isEmpty());
+    QCOMPARE(w.session().Timer1->isActive(), sent.isEmpty());
 }
 
 void TestForm1Serial::diDoReadFollowsModel_data()
@@ -934,10 +934,10 @@ void TestForm1Serial::diDoReadFollowsModel()
     w.dispatcher().stack().clear();
     w.dispatcher().stack().push(82);
     rig.answer(rig.step());
-    QCOMPARE(w.Comm1->threshold(), 8);
+    QCOMPARE(w.session().Comm1->threshold(), 8);
 
     QCOMPARE(rig.step(), hex("55550d7e85aaaa"));
-    QCOMPARE(w.Comm1->threshold(), threshold);
+    QCOMPARE(w.session().Comm1->threshold(), threshold);
 }
 
 void TestForm1Serial::stopResets_data()
@@ -1024,10 +1024,10 @@ void TestForm1Serial::stopResets()
     control(w, "cmdSave")->hide();
     control(w, "cmdRead")->hide();
     w.cmdPause->setText(QStringLiteral("继续"));
-    w.timCheckDevice->start();
-    w.Timer1->start();
-    w.Timer2->start();
-    w.timMscon->start();
+    w.session().timCheckDevice->start();
+    w.session().Timer1->start();
+    w.session().Timer2->start();
+    w.session().timMscon->start();
     w.dispatcher().stack().push(18);
 
     w.cmdStop_Click();
@@ -1057,10 +1057,10 @@ void TestForm1Serial::stopResets()
         QFAIL("unknown state");
 
     // And always: the timers, the stack, the port and the counters.
-    for (QTimer *timer : {w.Timer1, w.Timer2, w.timMscon, w.timCheckDevice})
+    for (QTimer *timer : {w.session().Timer1, w.session().Timer2, w.session().timMscon, w.session().timCheckDevice})
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
     QCOMPARE(w.dispatcher().stack().top(), 0);
-    QVERIFY(!w.Comm1->isOpen());
+    QVERIFY(!w.session().Comm1->isOpen());
     QCOMPARE(w.session().serialReplyCounter, 0);
     QCOMPARE(w.session().receiveTimeoutCounter, 0);
 }
@@ -1076,7 +1076,7 @@ void TestForm1Serial::secondStartWorks()
     QCOMPARE(w.Text3->text(), QStringLiteral("0"));
 
     w.StartRun_Click();
-    QVERIFY(w.Comm1->isOpen());
+    QVERIFY(w.session().Comm1->isOpen());
     QVERIFY(w.cmdStop->isEnabled());
     QVERIFY(!w.StartRun->isEnabled());
     QCOMPARE(w.dispatcher().stack().top(), 7);
@@ -1097,19 +1097,19 @@ void TestForm1Serial::pauseAndResume()
 
     w.cmdPause_Click();
     QCOMPARE(w.cmdPause->text(), QStringLiteral("继续"));
-    QVERIFY(!w.Timer1->isActive());
-    QVERIFY(w.Timer2->isActive()); // the wait goes on
+    QVERIFY(!w.session().Timer1->isActive());
+    QVERIFY(w.session().Timer2->isActive()); // the wait goes on
 
     // A reply during the pause restarts the dispatcher all the same.
     rig.answer(request);
-    QVERIFY(w.Timer1->isActive());
+    QVERIFY(w.session().Timer1->isActive());
     QCOMPARE(w.cmdPause->text(), QStringLiteral("继续"));
 
     w.cmdPause_Click();
     QCOMPARE(w.cmdPause->text(), QStringLiteral("暂停"));
-    QVERIFY(w.Timer1->isActive());
+    QVERIFY(w.session().Timer1->isActive());
     w.cmdPause_Click();
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.session().Timer1->isActive());
 }
 
 void TestForm1Serial::upgradeTimeOut()
@@ -1119,12 +1119,12 @@ void TestForm1Serial::upgradeTimeOut()
     w.StartRun_Click();
     w.dispatcher().setUpgradeFlag(1);
     w.session().StartProgress(20, false);
-    w.Timer1->setInterval(10);
+    w.session().Timer1->setInterval(10);
     w.session().upgrade.count = 20;
     w.session().upgrade.index = 7;
     w.session().upgrade.packets = {QByteArray(512, 'a'), QByteArray(512, 'b'), QByteArray(512, 'c')};
     control(w, "bt_Updata")->setEnabled(false);
-    w.Comm1->setSettings(QStringLiteral("115200,N,8,1"));
+    w.session().Comm1->setSettings(QStringLiteral("115200,N,8,1"));
     waitingForReply(w);
 
     w.session().Timer2_Timer();
@@ -1136,14 +1136,14 @@ void TestForm1Serial::upgradeTimeOut()
     QCOMPARE(w.session().upgrade.packets, (QList<QByteArray>{QByteArray(), QByteArray()}));
     QVERIFY(w.ProgressBar->isHidden());
     QVERIFY(w.lb_ProgProc->isHidden());
-    QCOMPARE(w.Timer1->interval(), 300);
+    QCOMPARE(w.session().Timer1->interval(), 300);
     QCOMPARE(w.session().upgrade.count, 0);
     QCOMPARE(w.session().upgrade.index, 0);
     QCOMPARE(w.dispatcher().stack().top(), 0);
     QVERIFY(control(w, "bt_Updata")->isEnabled());
-    QCOMPARE(w.Comm1->settings(), QStringLiteral("9600,N,8,1"));
-    QVERIFY(w.Timer1->isActive());
-    QVERIFY(!w.Timer2->isActive());
+    QCOMPARE(w.session().Comm1->settings(), QStringLiteral("9600,N,8,1"));
+    QVERIFY(w.session().Timer1->isActive());
+    QVERIFY(!w.session().Timer2->isActive());
 }
 
 void TestForm1Serial::upgradeBlockWithBlocksLeft()
@@ -1165,9 +1165,9 @@ void TestForm1Serial::upgradeBlockWithBlocksLeft()
     QCOMPARE(w.dispatcher().stack().top(), top - 1);
     QCOMPARE(w.dispatcher().upgradeFlag(), qint16(0));
     QCOMPARE(w.dispatcher().sendState().itemCount, 0);
-    QVERIFY(!w.Timer1->isActive());
-    QVERIFY(w.Timer2->isActive()); // the new command waits
-    QCOMPARE(w.Timer2->interval(), 1000);
+    QVERIFY(!w.session().Timer1->isActive());
+    QVERIFY(w.session().Timer2->isActive()); // the new command waits
+    QCOMPARE(w.session().Timer2->interval(), 1000);
 }
 
 void TestForm1Serial::upgradeComplete()
@@ -1182,7 +1182,7 @@ void TestForm1Serial::upgradeComplete()
     w.dispatcher().setUpgradeFlag(1);
     w.dispatcher().stack().clear();
     control(w, "bt_Updata")->setEnabled(false);
-    w.Timer1->setInterval(10);
+    w.session().Timer1->setInterval(10);
     waitingForReply(w);
 
     w.session().receiveSerial(frame(47, {}));
@@ -1191,15 +1191,15 @@ void TestForm1Serial::upgradeComplete()
     QVERIFY(w.lb_ProgProc->isHidden());
     QCOMPARE(w.session().progress.value, 0);
     QVERIFY(control(w, "bt_Updata")->isEnabled());
-    QCOMPARE(w.Timer1->interval(), 300);
-    QVERIFY(w.Comm1->isOpen());
-    QCOMPARE(w.Comm1->settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(w.session().Timer1->interval(), 300);
+    QVERIFY(w.session().Comm1->isOpen());
+    QCOMPARE(w.session().Comm1->settings(), QStringLiteral("9600,N,8,1"));
     // A new connection has started.
     QCOMPARE(w.Text2->text(), QStringLiteral("运行开始................"));
     QCOMPARE(w.dispatcher().stack().top(), 7);
     QCOMPARE(w.dispatcher().upgradeFlag(), qint16(0));
-    QVERIFY(w.Timer1->isActive());
-    QVERIFY(!w.Timer2->isActive());
+    QVERIFY(w.session().Timer1->isActive());
+    QVERIFY(!w.session().Timer2->isActive());
     QVERIFY(errorLog().isEmpty());
 }
 
@@ -1207,15 +1207,15 @@ void TestForm1Serial::restartDelay()
 {
     QList<MessageBoxRequest> boxes;
     auto w = steppedWindow(ProgramOptions{}, &boxes);
-    w->Sleep_Timer->setInterval(3000);
-    w->Sleep_Timer->start();
-    w->Timer2->start();
+    w->session().Sleep_Timer->setInterval(3000);
+    w->session().Sleep_Timer->start();
+    w->session().Timer2->start();
     w->session().Sleep_Timer_Timer();
-    QVERIFY(!w->Sleep_Timer->isActive());
-    QVERIFY(!w->Timer2->isActive());
-    QVERIFY(w->Timer1->isActive());
-    QVERIFY(w->timCheckDevice->isActive());
-    QCOMPARE(w->timCheckDevice->interval(), 5000);
+    QVERIFY(!w->session().Sleep_Timer->isActive());
+    QVERIFY(!w->session().Timer2->isActive());
+    QVERIFY(w->session().Timer1->isActive());
+    QVERIFY(w->session().timCheckDevice->isActive());
+    QCOMPARE(w->session().timCheckDevice->interval(), 5000);
 }
 
 void TestForm1Serial::progressSequence()
@@ -1223,13 +1223,13 @@ void TestForm1Serial::progressSequence()
     QList<MessageBoxRequest> boxes;
     auto w = steppedWindow(ProgramOptions{}, &boxes);
     // At start-up the hidden bar fills itself once and its timer stops.
-    QVERIFY(w->ProgressTimer->isActive());
+    QVERIFY(w->session().ProgressTimer->isActive());
     w->session().ProgressTimer_Timer();
-    QVERIFY(!w->ProgressTimer->isActive());
+    QVERIFY(!w->session().ProgressTimer->isActive());
     QVERIFY(w->ProgressBar->isHidden());
 
     w->session().StartProgress(9, true);
-    QVERIFY(w->ProgressTimer->isActive());
+    QVERIFY(w->session().ProgressTimer->isActive());
     QVERIFY(!w->ProgressBar->isHidden());
     QVERIFY(!w->lb_ProgProc->isHidden());
     QCOMPARE(w->ProgressBar->maximum(), 9);
@@ -1251,7 +1251,7 @@ void TestForm1Serial::progressSequence()
     w->session().ProgressTimer_Timer(); // full: hidden and stopped
     QVERIFY(w->ProgressBar->isHidden());
     QVERIFY(w->lb_ProgProc->isHidden());
-    QVERIFY(!w->ProgressTimer->isActive());
+    QVERIFY(!w->session().ProgressTimer->isActive());
 }
 
 void TestForm1Serial::automaticStart_data()
@@ -1276,13 +1276,13 @@ void TestForm1Serial::automaticStart()
     QCOMPARE(w->Time2Start->isActive(), starts);
     QCOMPARE(w->Time2Start->interval(), 500);
     QVERIFY(w->Time2Start->isSingleShot());
-    QVERIFY(!w->Comm1->isOpen());
+    QVERIFY(!w->session().Comm1->isOpen());
 
     if (starts) {
         w->Time2Start_Timer();
         QVERIFY(!w->Time2Start->isActive());
-        QVERIFY(w->Comm1->isOpen());
-        QVERIFY(w->Timer1->isActive());
+        QVERIFY(w->session().Comm1->isOpen());
+        QVERIFY(w->session().Timer1->isActive());
         QCOMPARE(w->dispatcher().stack().top(), 7);
     }
 }

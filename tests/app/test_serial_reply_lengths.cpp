@@ -33,7 +33,7 @@ void TestSerialReplyLengths::everyLengthOfEveryFunction()
     Form1 w(options, rig::fakeLinks());
     for (QTimer *timer : w.findChildren<QTimer *>())
         QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
-    QObject::disconnect(w.Comm1, &SerialPortLink::received, nullptr, nullptr);
+    QObject::disconnect(w.session().Comm1, &SerialPortLink::received, nullptr, nullptr);
     int boxes = 0;
     w.showMessageBox = [&boxes](const MessageBoxRequest &) { ++boxes; };
 
@@ -61,12 +61,12 @@ void TestSerialReplyLengths::everyLengthOfEveryFunction()
     QCOMPARE(w.Text4->text(), QString::number(events));
 
     // Still answering: a DI/DO reply is taken as usual.
-    w.Timer1->stop();
-    w.Timer2->start();
+    w.session().Timer1->stop();
+    w.session().Timer2->start();
     w.session().receiveSerial(buildSerialFrame(13, QByteArray(16, '\0')));
     QCOMPARE(w.Text2->text(), QStringLiteral("读DI/DQ状态成功"));
-    QVERIFY(w.Timer1->isActive());
-    QVERIFY(!w.Timer2->isActive());
+    QVERIFY(w.session().Timer1->isActive());
+    QVERIFY(!w.session().Timer2->isActive());
 }
 
 QTEST_MAIN(TestSerialReplyLengths)

@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(w.cmbDevice->itemText(0), QStringLiteral("127.0.0.2"));
         QVERIFY(!w.cmbDevice->isHidden());
         // Chosen by itself: aimed at the announced service port.
-        QTRY_COMPARE_WITH_TIMEOUT(w.wsckR_W->remotePort(), endpoint.servicePort(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.session().wsckR_W->remotePort(), endpoint.servicePort(), 2000);
 
         // Eight first reads, then the idle DI/DO read every 300 ms.
         QTRY_VERIFY_WITH_TIMEOUT(w.session().networkReplyCounter >= 11, 15000);
@@ -84,8 +84,8 @@ private slots:
 
         w.cmdStop_Click();
         QVERIFY(!w.wsckDeviceQuery->isListening());
-        QVERIFY(!w.wsckR_W->isOpen());
-        QVERIFY(!w.Timer1->isActive());
+        QVERIFY(!w.session().wsckR_W->isOpen());
+        QVERIFY(!w.session().Timer1->isActive());
         QCOMPARE(w.cmbDevice->count(), 0);
         QCOMPARE(w.Text4->text(), QStringLiteral("0"));
     }

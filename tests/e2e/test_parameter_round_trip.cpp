@@ -268,7 +268,7 @@ void TestParameterRoundTrip::networkRoundTrip()
 
     // Chosen by itself and read.
     const auto settled = [&w] {
-        return w.dispatcher().stack().top() == 0 && !w.Timer2->isActive() &&
+        return w.dispatcher().stack().top() == 0 && !w.session().Timer2->isActive() &&
                control<QLineEdit>(w, "txtDIPrevent")->text() == u"20";
     };
     QTRY_VERIFY_WITH_TIMEOUT(w.session().networkReplyCounter >= 9 && settled(), 20000);

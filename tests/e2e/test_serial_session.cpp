@@ -46,7 +46,7 @@ private slots:
         w.showMessageBox = [&boxes](const MessageBoxRequest &r) { boxes << r; };
 
         w.StartRun_Click();
-        QVERIFY(w.Comm1->isOpen());
+        QVERIFY(w.session().Comm1->isOpen());
         // Seven first reads, then the idle DI/DO read over and over.
         QTRY_VERIFY_WITH_TIMEOUT(w.session().serialReplyCounter >= 9, 15000);
         QCOMPARE(w.dispatcher().stack().top(), 0);
@@ -64,8 +64,8 @@ private slots:
         QVERIFY(!QFile::exists(QStringLiteral("TAVG501ErrorLog.ini")));
 
         w.cmdStop_Click();
-        QVERIFY(!w.Comm1->isOpen());
-        QVERIFY(!w.Timer1->isActive());
+        QVERIFY(!w.session().Comm1->isOpen());
+        QVERIFY(!w.session().Timer1->isActive());
         QCOMPARE(w.Text4->text(), QStringLiteral("0"));
     }
 

@@ -90,7 +90,7 @@ template <typename Line> struct SerialRigOn
     QByteArray step(int waitMs = 3000)
     {
         w->session().Timer1_Timer();
-        if (!w->Timer2->isActive()) waitMs = 100; // nothing awaited: nothing sent
+        if (!w->session().Timer2->isActive()) waitMs = 100; // nothing awaited: nothing sent
         const QByteArray request = line.nextRequest(waitMs);
         if (!request.isEmpty()) requests.append(request);
         return request;
@@ -99,7 +99,7 @@ template <typename Line> struct SerialRigOn
     void deliver(const QByteArray &reply)
     {
         QVERIFY(line.send(reply));
-        QTRY_COMPARE(w->Comm1->inBufferCount(), qint64(reply.size()));
+        QTRY_COMPARE(w->session().Comm1->inBufferCount(), qint64(reply.size()));
         w->session().Comm1_OnComm();
     }
     void answer(const QByteArray &request) { deliver(controller.answerSerial(request)); }

@@ -40,14 +40,14 @@ inline kalmo::WindowTransports realLinks()
 // The window's links, as the fakes they are.
 inline kalmo::FakeSerialLink &fakeSerial(const kalmo::Form1 &w)
 {
-    auto *link = qobject_cast<kalmo::FakeSerialLink *>(w.Comm1);
+    auto *link = qobject_cast<kalmo::FakeSerialLink *>(w.session().Comm1);
     if (!link) qFatal("the window is not on the fake serial link");
     return *link;
 }
 
 inline kalmo::FakeDatagramLink &fakeDatagram(const kalmo::Form1 &w)
 {
-    auto *link = qobject_cast<kalmo::FakeDatagramLink *>(w.wsckR_W);
+    auto *link = qobject_cast<kalmo::FakeDatagramLink *>(w.session().wsckR_W);
     if (!link) qFatal("the window is not on the fake datagram link");
     return *link;
 }
@@ -61,7 +61,7 @@ inline std::unique_ptr<kalmo::Form1> steppedWindow(const kalmo::ProgramOptions &
     auto w = std::make_unique<kalmo::Form1>(options, std::move(transports));
     for (QTimer *timer : w->findChildren<QTimer *>())
         QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
-    QObject::disconnect(w->Comm1, &kalmo::SerialPortLink::received, nullptr, nullptr);
+    QObject::disconnect(w->session().Comm1, &kalmo::SerialPortLink::received, nullptr, nullptr);
     w->showMessageBox = [boxes](const kalmo::MessageBoxRequest &request) {
         boxes->append(request);
     };

@@ -537,7 +537,7 @@ void TestSystemInfoPanel::versionCheck()
         if (pressed[i]) {
             w.cmdStop_Click();
             w.StartRun_Click();
-            QVERIFY(w.Comm1->isOpen());
+            QVERIFY(w.session().Comm1->isOpen());
         }
         r.boxes.clear();
         QByteArray version; // firmware, low byte first
