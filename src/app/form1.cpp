@@ -10,18 +10,14 @@
 #include "features/system_info/system_info_feature.h"
 #include "features/upgrade/upgrade_feature.h"
 #include "features/zigbee/zigbee_feature.h"
-#include "transport/serial_link.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QProgressBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <limits>
 
 namespace kalmo {
 
@@ -33,11 +29,6 @@ constexpr int kClockDisplayIntervalMs = 1000; // DisTimer
 constexpr int kAutomaticStartDelayMs = 500;   // Time2Start, once a record is given
 
 } // namespace
-
-QString clockDisplayText(const QDateTime &time)
-{
-    return time.toString(QStringLiteral("yyyy年MM月dd日    hh:mm:ss"));
-}
 
 Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget *parent)
     : QMainWindow(parent), currentTime([] { return QDateTime::currentDateTime(); }),
@@ -80,13 +71,15 @@ Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget
     connect(Time2Start, &QTimer::timeout, this, &Form1::Time2Start_Timer);
     // A failing port is dealt with once the procedure that was using it has
     // ended, never in the middle of a dispatcher step or a reply.
-    connect(m_session->Comm1, &SerialPortLink::failed, this, [this](const SerialPortFailure &failure) {
-        QMetaObject::invokeMethod(
-            this, [this, failure] { serialPortFailed(failure); }, Qt::QueuedConnection);
-    });
+    connect(m_session->Comm1, &SerialPortLink::failed, this,
+            [this](const SerialPortFailure &failure) {
+                QMetaObject::invokeMethod(
+                    this, [this, failure] { serialPortFailed(failure); }, Qt::QueuedConnection);
+            });
 
     connect(cmdESC, &QPushButton::clicked, this, &Form1::cmdESC_Click);
-    connect(systemInfoFeature->panel()->cmdSetPara, &QPushButton::clicked, this, &Form1::cmdSetPara_Click);
+    connect(systemInfoFeature->panel()->cmdSetPara, &QPushButton::clicked, this,
+            &Form1::cmdSetPara_Click);
     for (int i = 0; i < 2; ++i)
         connect(optComm[i], &QRadioButton::clicked, this, [this, i] { optComm_Click(i); });
     connect(StartRun, &QPushButton::clicked, this, &Form1::StartRun_Click);
@@ -118,7 +111,9 @@ QTabWidget *Form1::buildBody()
     {
         auto *row = new QHBoxLayout(service);
         row->addWidget(maintenanceFeature->panel(), 1);
-        row->addLayout(column({upgradeFeature->panel(), imageFilesFeature->panel(), dialogsFeature->panel()}), 1);
+        row->addLayout(
+            column({upgradeFeature->panel(), imageFilesFeature->panel(), dialogsFeature->panel()}),
+            1);
     }
 
     bodyTabs->addTab(systemInfoFeature->panel(), QStringLiteral("系统信息"));
@@ -158,9 +153,7 @@ void Form1::Form_Load()
         Text2->setFont(bold);
         Text2->setText(QStringLiteral("连接设备，选择通信方式后点击“通讯”按钮开始通讯"));
 
-        systemInfoFeature->panel()->Text_ErrorTimeComm2->setText(QStringLiteral("10"));
-        systemInfoFeature->panel()->Text_InterTimeComm2->setText(QStringLiteral("100"));
-        systemInfoFeature->panel()->Text_WaitTimeComm2->setText(QStringLiteral("1000"));
+        systemInfoFeature->showDefaultRs485_2Settings();
 
         // The command-line record, kept for the whole run; a record fills the
         // panel and starts communication once, half a second later.

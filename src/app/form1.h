@@ -10,7 +10,6 @@
 #include "features/common/feature.h"
 #include "protocol/device_catalogue.h"
 #include "session/session.h"
-#include "transport/discovery.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -39,19 +38,6 @@ class UpgradeFeature;
 class ImageFilesFeature;
 class DialogsFeature;
 struct SerialPortFailure;
-
-// What the window runs on: the session's links and the probe that lists the
-// serial ports at start-up. By default the real ones; tests put in fakes and
-// a probe that never reaches the host's ports.
-struct WindowTransports
-{
-    Transports links;
-    std::function<QStringList()> portCandidates = platformPortCandidates;
-    std::function<bool(const QString &)> testCom = TestCom;
-};
-
-// The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
-QString clockDisplayText(const QDateTime &time);
 
 class Form1 : public QMainWindow,
               public ConnectionBarControls,
@@ -90,18 +76,6 @@ public:
     std::function<QDateTime()> currentTime;
     // How "退出(ESC)" ends the program; replaceable so that a test can watch it.
     std::function<void()> endProgram;
-
-    // The network link (form1_network.cpp): the announcement listener
-    // ("wsckDeviceQuery") and the devices on line, index-aligned with
-    // cmbDevice.
-    DiscoveryListener *wsckDeviceQuery = nullptr;
-    // The port the listener binds when network mode starts; 0 binds a free
-    // one (tests read it back from wsckDeviceQuery).
-    quint16 discoveryPort = kDiscoveryPort;
-    // The clock behind each device's LastSeen; replaceable so that a test
-    // drives time.
-    MonotonicClock presenceClock = [] { return std::chrono::steady_clock::now(); };
-    DeviceTable deviceTable{[this] { return presenceClock(); }};
 
     SerialPortChoice serialPort{QStringLiteral("COM1"), 0}; // the port used last
 

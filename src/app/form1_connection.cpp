@@ -13,7 +13,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -97,7 +96,6 @@ void Form1::startSerialLink()
         tellSections(ConnectionEvent::SerialStarting);
 
         if (m_session->Comm1->isOpen()) m_session->Comm1->close();
-
 
         const QString selected = ComPort->currentText();
         serialPort =

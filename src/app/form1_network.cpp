@@ -38,18 +38,13 @@ constexpr char kDeviceChoiceLabel[] = "CmbDevice_Click(Form1)";
 
 } // namespace
 
-
 namespace {
-
 
 } // namespace
 
 void Form1::buildNetworkLink()
 {
-    wsckDeviceQuery = new DiscoveryListener(this);
-    wsckDeviceQuery->setObjectName(QStringLiteral("wsckDeviceQuery"));
-
-    connect(wsckDeviceQuery, &DiscoveryListener::announcementReceived, this,
+    connect(m_session->wsckDeviceQuery, &DiscoveryListener::announcementReceived, this,
             [this](const Announcement &announcement) {
                 runLogged(kAnnouncementLabel, [&] { takeAnnouncement(announcement); });
             });
@@ -69,14 +64,14 @@ void Form1::startNetworkLink()
     m_session->Timer1->setInterval(kDispatchIntervalMs);
     m_session->Timer1->stop();
 
-    if (const auto failure = wsckDeviceQuery->start(discoveryPort)) {
+    if (const auto failure = m_session->wsckDeviceQuery->start(m_session->discoveryPort)) {
         listeningFailed(*failure);
         return;
     }
     Text2->setText(kWaitingForDevicesText);
 
     // One empty entry and no list item: the two stay index-aligned.
-    deviceTable.reset();
+    m_session->deviceTable.reset();
     for (int i = cmbDevice->count() - 1; i >= 0; --i)
         cmbDevice->removeItem(i);
     cmbDevice->hide();
@@ -101,9 +96,9 @@ void Form1::listeningFailed(const SocketFailure &failure)
 
 void Form1::stopNetworkLink()
 {
-    wsckDeviceQuery->stop();
+    m_session->wsckDeviceQuery->stop();
     m_session->wsckR_W->close();
-    deviceTable.reset();
+    m_session->deviceTable.reset();
     Text2->clear();
     for (int i = cmbDevice->count() - 1; i >= 0; --i)
         cmbDevice->removeItem(i);
@@ -122,7 +117,7 @@ void Form1::wsckDeviceQuery_DataArrival(const QByteArray &datagram)
 
 void Form1::takeAnnouncement(const Announcement &announcement)
 {
-    const AnnouncementOutcome outcome = deviceTable.take(announcement);
+    const AnnouncementOutcome outcome = m_session->deviceTable.take(announcement);
     switch (outcome.kind) {
     case AnnouncementOutcome::Kind::Ignored:
         return;
@@ -172,7 +167,7 @@ void Form1::cmbDevice_Click()
         tellSections(ConnectionEvent::DeviceChosen);
         Text2->setText(kReadingInformationText);
 
-        const DeviceEntry entry = deviceTable.entryForItem(index);
+        const DeviceEntry entry = m_session->deviceTable.entryForItem(index);
         const QString itemText = cmbDevice->itemText(index);
         const QStringList parts = itemText.split(u'.');
         if (parts.size() != 4) throw ProcedureError(subscriptOutOfRangeText());
@@ -198,7 +193,8 @@ void Form1::timCheckDevice_Timer()
         for (std::size_t i = 0; i < addressBoxes.size(); ++i)
             addressBoxes[i] = systemInfoFeature->panel()->txtIp[i]->text();
 
-        const QList<DeviceDeparture> departures = deviceTable.checkPresence(addressBoxes);
+        const QList<DeviceDeparture> departures =
+            m_session->deviceTable.checkPresence(addressBoxes);
         for (const DeviceDeparture &departure : departures) {
             switch (departure.kind) {
             case DeviceDeparture::Kind::LastDevice:

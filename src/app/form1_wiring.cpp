@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 

@@ -1,6 +1,9 @@
 #pragma once
-// The serial ports the connection bar offers, and the one a connection opens.
+// The serial ports the connection bar offers, the one a connection opens, and
+// the links the window runs on.
+#include "transport/transport.h"
 #include <QString>
+
 #include <QStringList>
 
 #include <functional>
@@ -38,5 +41,15 @@ struct SerialPortChoice
     qint16 index = 0; // zero-based COM port number, kept between connections
 };
 SerialPortChoice chooseSerialPort(const QString *selectedEntry, const SerialPortChoice &last);
+
+// What the window runs on: the session's links and the probe that lists the
+// serial ports at start-up. By default the real ones; tests put in fakes and
+// a probe that never reaches the host's ports.
+struct WindowTransports
+{
+    Transports links;
+    std::function<QStringList()> portCandidates = platformPortCandidates;
+    std::function<bool(const QString &)> testCom = TestCom;
+};
 
 } // namespace kalmo

@@ -22,6 +22,11 @@ void reserveSpaceWhenHidden(QWidget *widget)
 
 } // namespace
 
+QString clockDisplayText(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("yyyy年MM月dd日    hh:mm:ss"));
+}
+
 QFrame *buildConnectionBar(QWidget *parent, ConnectionBarControls &c)
 {
     auto *bar = new QFrame(parent);

@@ -5,6 +5,7 @@
 #include "session/progress.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,8 @@ struct ConnectionBarControls
     QPushButton *cmdESC = nullptr;   // "退出(ESC)"
     QLabel *NowDis = nullptr;        // the PC's clock
 };
+// The clock label's text: "yyyy年MM月dd日    hh:mm:ss", 24-hour.
+QString clockDisplayText(const QDateTime &time);
 // Builds the connection bar and fills in its controls.
 QFrame *buildConnectionBar(QWidget *parent, ConnectionBarControls &controls);
 

@@ -3,9 +3,9 @@
 // command stack by its row of the link's command table, and the command
 // time-out, restart delay, pause and stop that move its timers. It talks to the
 // main window only through DispatcherHost.
-#include "session/command_stack.h"
 #include "protocol/command_tables.h"
 #include "protocol/frames.h"
+#include "session/command_stack.h"
 
 #include <QByteArray>
 #include <QString>

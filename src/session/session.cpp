@@ -63,6 +63,9 @@ Session::Session(SessionView &view, QObject *parent, const Transports &transport
     wsckR_W = transports.datagram(this);
     wsckR_W->setObjectName(QStringLiteral("wsckR_W"));
 
+    wsckDeviceQuery = new DiscoveryListener(this);
+    wsckDeviceQuery->setObjectName(QStringLiteral("wsckDeviceQuery"));
+
     m_dispatcher = std::make_unique<Dispatcher>(
         static_cast<DispatcherHost &>(*this),
         DispatcherTimers{Timer1, Timer2, timMscon, timCheckDevice, Sleep_Timer});

@@ -11,6 +11,7 @@
 #include "protocol/sys_param_block.h"
 #include "session/dispatcher.h"
 #include "session/progress.h"
+#include "transport/discovery.h"
 #include "transport/transport.h"
 
 #include <QByteArray>
@@ -96,6 +97,15 @@ public:
     QTimer *timCheckDevice = nullptr; // device presence (network)
     QTimer *Sleep_Timer = nullptr;    // restart delay
     QTimer *ProgressTimer = nullptr;  // progress stepping
+
+    // Discovery: the announcement listener ("wsckDeviceQuery"), the port it
+    // binds when network mode starts (0 binds a free one), and the devices on
+    // line with the clock behind their LastSeen (replaceable so that a test
+    // drives time).
+    DiscoveryListener *wsckDeviceQuery = nullptr;
+    quint16 discoveryPort = kDiscoveryPort;
+    MonotonicClock presenceClock = [] { return std::chrono::steady_clock::now(); };
+    DeviceTable deviceTable{[this] { return presenceClock(); }};
 
     // The serial port ("Comm1") and the read/write service socket ("wsckR_W").
     SerialPortLink *Comm1 = nullptr;

@@ -103,8 +103,8 @@ struct Rig
     explicit Rig(const ProgramOptions &options = networkOptions())
     {
         w = rig::steppedWindow(options, &boxes);
-        w->presenceClock = [this] { return now; };
-        w->discoveryPort = 0;
+        w->session().presenceClock = [this] { return now; };
+        w->session().discoveryPort = 0;
     }
     void hear(const QByteArray &datagram) { w->wsckDeviceQuery_DataArrival(datagram); }
     QStringList items() const
@@ -227,8 +227,8 @@ void TestForm1Network::startListening()
 
     w.StartRun_Click();
 
-    QVERIFY(w.wsckDeviceQuery->isListening());
-    QVERIFY(w.wsckDeviceQuery->localPort() != 0);
+    QVERIFY(w.session().wsckDeviceQuery->isListening());
+    QVERIFY(w.session().wsckDeviceQuery->localPort() != 0);
     QCOMPARE(w.Text2->text(), QStringLiteral("正在查询设备，请稍候"));
     QVERIFY(!w.Text2->font().bold());
     QVERIFY(!control(w, "txtDevID")->font().bold());
@@ -238,8 +238,8 @@ void TestForm1Network::startListening()
     QVERIFY(!w.session().Timer1->isActive());
     QCOMPARE(w.session().Timer1->interval(), 300);
     QCOMPARE(w.session().timMscon->interval(), 5000);
-    QCOMPARE(w.deviceTable.entries().size(), 1);
-    QVERIFY(w.deviceTable.entries().front().isEmpty());
+    QCOMPARE(w.session().deviceTable.entries().size(), 1);
+    QVERIFY(w.session().deviceTable.entries().front().isEmpty());
     QCOMPARE(w.cmbDevice->count(), 0);
     QVERIFY(w.cmbDevice->isHidden());
     QVERIFY(!w.session().timCheckDevice->isActive());
@@ -252,7 +252,7 @@ void TestForm1Network::listeningPortInUse()
     QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
     Rig rig;
     Form1 &w = *rig.w;
-    w.discoveryPort = holder.localPort();
+    w.session().discoveryPort = holder.localPort();
 
     w.StartRun_Click();
 
@@ -261,7 +261,7 @@ void TestForm1Network::listeningPortInUse()
     QCOMPARE(rig.boxes[0].title, QStringLiteral("请注意Winsock错误!"));
     QCOMPARE(rig.boxes[0].text, QStringLiteral("指定的端口被其他程序占用"));
     QCOMPARE(w.Text2->text(), QStringLiteral("请排除错误原因后,重新开始"));
-    QVERIFY(!w.wsckDeviceQuery->isListening());
+    QVERIFY(!w.session().wsckDeviceQuery->isListening());
     for (const char *name : {"optComm_0", "optComm_1", "StartRun"})
         QVERIFY2(control(w, name)->isEnabled(), name);
     for (const char *name :
@@ -272,7 +272,7 @@ void TestForm1Network::listeningPortInUse()
     // Ready for another attempt once the port is free.
     holder.close();
     w.StartRun_Click();
-    QVERIFY(w.wsckDeviceQuery->isListening());
+    QVERIFY(w.session().wsckDeviceQuery->isListening());
     QCOMPARE(w.Text2->text(), QStringLiteral("正在查询设备，请稍候"));
     QCOMPARE(rig.boxes.size(), 1);
 }
@@ -329,7 +329,7 @@ void TestForm1Network::announcements()
         rig.hear(datagram);
 
     QCOMPARE(rig.items(), items);
-    QCOMPARE(w.deviceTable.itemTexts(), items);
+    QCOMPARE(w.session().deviceTable.itemTexts(), items);
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(w.cmbDevice->isHidden(), items.isEmpty());
     QCOMPARE(w.session().timCheckDevice->isActive(), !items.isEmpty());
@@ -353,7 +353,7 @@ void TestForm1Network::repeatedAnnouncementOnlyRefreshes()
 
     QCOMPARE(rig.items(), QStringList{"192.168.1.20"});
     QCOMPARE(w.Text2->text(), QStringLiteral("before"));
-    const DeviceEntry &entry = w.deviceTable.entries().front();
+    const DeviceEntry &entry = w.session().deviceTable.entries().front();
     QCOMPARE(entry.servicePort, quint16(5007));
     QCOMPARE(entry.pdTag.left(5), QByteArray("FIRST"));
     QCOMPARE(entry.deviceId.mid(17, 3), QByteArray("079"));
@@ -370,7 +370,7 @@ void TestForm1Network::servicePortIsUnsigned()
     datagram[87] = char(0x40);
     datagram[88] = char(0x9C);
     rig.hear(datagram);
-    QCOMPARE(rig.w->deviceTable.entryForItem(0).servicePort, quint16(40000));
+    QCOMPARE(rig.w->session().deviceTable.entryForItem(0).servicePort, quint16(40000));
 }
 
 // ---- Device choice ------------------------------------------------------------
@@ -1221,7 +1221,7 @@ void TestForm1Network::presence()
     w.timCheckDevice_Timer();
 
     QCOMPARE(rig.items(), (QStringList{"10.0.0.1", "10.0.0.3"}));
-    QCOMPARE(w.deviceTable.itemTexts(), rig.items());
+    QCOMPARE(w.session().deviceTable.itemTexts(), rig.items());
     QVERIFY(w.session().timCheckDevice->isActive());
     QVERIFY(!w.cmbDevice->isHidden());
     if (chosen) {
@@ -1262,7 +1262,7 @@ void TestForm1Network::presence()
     QCOMPARE(rig.items(), (QStringList{"10.0.0.1", "10.0.0.2"}));
     w.timCheckDevice_Timer();
     QCOMPARE(rig.items(), (QStringList{"10.0.0.1"}));
-    QCOMPARE(w.deviceTable.itemTexts(), rig.items());
+    QCOMPARE(w.session().deviceTable.itemTexts(), rig.items());
     QVERIFY(errorLog().isEmpty());
 }
 
@@ -1286,8 +1286,8 @@ void TestForm1Network::lastDeviceGoesOffline()
     QCOMPARE(w.cmbDevice->count(), 0);
     QVERIFY(w.cmbDevice->isHidden());
     QVERIFY(!w.session().timCheckDevice->isActive());
-    QCOMPARE(w.deviceTable.entries().size(), 1);
-    QVERIFY(w.deviceTable.entries().front().isEmpty());
+    QCOMPARE(w.session().deviceTable.entries().size(), 1);
+    QVERIFY(w.session().deviceTable.entries().front().isEmpty());
     QCOMPARE(w.Text2->text(), QStringLiteral("当前无在线设备,请检查设备状态"));
     QVERIFY(control<QLineEdit>(w, "txtIp_0")->text().isEmpty());
     QVERIFY(control<QLineEdit>(w, "txtDevID")->text().isEmpty());
@@ -1319,10 +1319,10 @@ void TestForm1Network::stopClosesTheLink()
 
     w.cmdStop_Click();
 
-    QVERIFY(!w.wsckDeviceQuery->isListening());
+    QVERIFY(!w.session().wsckDeviceQuery->isListening());
     QVERIFY(!w.session().wsckR_W->isOpen());
-    QCOMPARE(w.deviceTable.entries().size(), 1);
-    QVERIFY(w.deviceTable.entries().front().isEmpty());
+    QCOMPARE(w.session().deviceTable.entries().size(), 1);
+    QVERIFY(w.session().deviceTable.entries().front().isEmpty());
     QCOMPARE(w.cmbDevice->count(), 0);
     QVERIFY(w.cmbDevice->isHidden());
     QVERIFY(w.Text2->text().isEmpty());
@@ -1335,7 +1335,7 @@ void TestForm1Network::stopClosesTheLink()
 
     // A new start listens again and waits for announcements.
     w.StartRun_Click();
-    QVERIFY(w.wsckDeviceQuery->isListening());
+    QVERIFY(w.session().wsckDeviceQuery->isListening());
     QCOMPARE(w.Text2->text(), QStringLiteral("正在查询设备，请稍候"));
     rig.hear(announcement({10, 0, 0, 1}, 5001));
     QCOMPARE(rig.items(), QStringList{"10.0.0.1"});

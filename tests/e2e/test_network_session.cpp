@@ -47,15 +47,15 @@ private slots:
         Form1 w(options, rig::realLinks());
         QList<MessageBoxRequest> boxes;
         w.showMessageBox = [&boxes](const MessageBoxRequest &r) { boxes << r; };
-        w.discoveryPort = 0; // a free port instead of 12000
+        w.session().discoveryPort = 0; // a free port instead of 12000
 
         w.StartRun_Click();
-        QVERIFY(w.wsckDeviceQuery->isListening());
+        QVERIFY(w.session().wsckDeviceQuery->isListening());
 
         sim::UdpEndpointSettings settings;
         settings.address = QHostAddress(QStringLiteral("127.0.0.2"));
         settings.servicePort = 0;
-        settings.announcePort = w.wsckDeviceQuery->localPort();
+        settings.announcePort = w.session().wsckDeviceQuery->localPort();
         QString error;
         QVERIFY2(endpoint.open(settings, &error), qPrintable(error));
 
@@ -83,7 +83,7 @@ private slots:
         QVERIFY(!QFile::exists(QStringLiteral("TAVG501ErrorLog.ini")));
 
         w.cmdStop_Click();
-        QVERIFY(!w.wsckDeviceQuery->isListening());
+        QVERIFY(!w.session().wsckDeviceQuery->isListening());
         QVERIFY(!w.session().wsckR_W->isOpen());
         QVERIFY(!w.session().Timer1->isActive());
         QCOMPARE(w.cmbDevice->count(), 0);

@@ -256,13 +256,13 @@ void TestParameterRoundTrip::networkRoundTrip()
     Form1 w(options, rig::realLinks());
     QList<MessageBoxRequest> boxes;
     w.showMessageBox = [&boxes](const MessageBoxRequest &b) { boxes << b; };
-    w.discoveryPort = 0; // a free port instead of 12000
+    w.session().discoveryPort = 0; // a free port instead of 12000
     w.StartRun_Click();
-    QVERIFY(w.wsckDeviceQuery->isListening());
+    QVERIFY(w.session().wsckDeviceQuery->isListening());
     sim::UdpEndpointSettings settings;
     settings.address = QHostAddress(QStringLiteral("127.0.0.9"));
     settings.servicePort = 0;
-    settings.announcePort = w.wsckDeviceQuery->localPort();
+    settings.announcePort = w.session().wsckDeviceQuery->localPort();
     QString error;
     QVERIFY2(endpoint.open(settings, &error), qPrintable(error));
 

@@ -433,6 +433,13 @@ void SystemInfoFeature::DistributeSysParam()
     });
 }
 
+void SystemInfoFeature::showDefaultRs485_2Settings()
+{
+    m_panel->Text_ErrorTimeComm2->setText(QStringLiteral("10"));
+    m_panel->Text_InterTimeComm2->setText(QStringLiteral("100"));
+    m_panel->Text_WaitTimeComm2->setText(QStringLiteral("1000"));
+}
+
 // Once per start: a firmware version outside the family's range is named.
 void SystemInfoFeature::checkFirmwareVersion()
 {

@@ -33,6 +33,8 @@ public:
     // announced.
     void showChosenDevice(const QStringList &address, const QString &pdTag);
 
+    // The RS485_2 boxes as a new panel shows them.
+    void showDefaultRs485_2Settings();
     void ShowSysInfo();
     void DistributeSysParam(); // the network reply to block 10003 type 1
     void DistributePDTagandDeviceID();

@@ -2,8 +2,8 @@
 // The system information section of the main window: the device's identity,
 // versions and addresses, its IP address, the settings of its two RS485
 // ports, slave polling, the flash-parameter lamps and the read/write buttons.
-#include "protocol/sys_param_block.h"
 #include "features/common/lamp.h"
+#include "protocol/sys_param_block.h"
 
 #include <QComboBox>
 #include <QDateEdit>
