@@ -2,6 +2,7 @@
 // read outside the datagram, only 91-byte datagrams of kind 4 accepted, every
 // field taken from its place, and the encoder giving the same fields back.
 #include "protocol/announcement.h"
+#include "protocol/device_catalogue.h"
 #include "transport/discovery.h"
 
 #include <QByteArray>
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // it has an address; a repeat only refreshes.
     DeviceTable table;
     const AnnouncementOutcome first = table.take(*a);
-    const bool listable = isAcceptedTypeCode(a->typeCode()) && a->address != Ipv4Address{};
+    const bool listable = acceptedByDiscovery(a->typeCode()) && a->address != Ipv4Address{};
     require((first.kind == AnnouncementOutcome::Kind::Added) == listable);
     require(table.listedCount() == (listable ? 1 : 0));
     if (listable) {

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(check.functionNumber == quint8(reply[2]));
     } else {
         require(check.functionNumber == -1);
-        require(check.showChecksumError() ==
+        require(check.checksumFailed ==
                 (check.verdict == SerialReplyVerdict::DropWithChecksumError));
     }
 

@@ -11,11 +11,6 @@ namespace kalmo {
 
 namespace {
 
-constexpr const char *kAcceptedTypeCodes[] = {
-    "079", "090", "094", "118", "127", "131", "133", "134",
-    "135", "185", "186", "190", "197", "198", "199", "\xFF\xFF\xFF",
-};
-
 QByteArray fixedText(const QByteArray &text)
 {
     QByteArray bytes = text.left(kIdentityTextLength);
@@ -63,12 +58,6 @@ QByteArray encodeAnnouncement(const Announcement &announcement)
         datagram[kAnnouncementAddressOffset + i] = char(announcement.address[size_t(i)]);
     setLe16At(datagram, kAnnouncementPortOffset, announcement.servicePort);
     return datagram;
-}
-
-bool isAcceptedTypeCode(QByteArrayView typeCode)
-{
-    return std::any_of(std::begin(kAcceptedTypeCodes), std::end(kAcceptedTypeCodes),
-                       [typeCode](const char *code) { return typeCode == QByteArrayView(code); });
 }
 
 } // namespace kalmo

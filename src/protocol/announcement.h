@@ -63,9 +63,4 @@ std::optional<Announcement> parseAnnouncement(QByteArrayView datagram);
 // that are not interpreted are zero.
 QByteArray encodeAnnouncement(const Announcement &announcement);
 
-// Whether discovery lists a new device announcing this type code: one of
-// "079", "090", "094", "118", "127", "131", "133", "134", "135", "185",
-// "186", "190", "197", "198", "199", or the three bytes FF FF FF.
-bool isAcceptedTypeCode(QByteArrayView typeCode);
-
 } // namespace kalmo

@@ -58,7 +58,6 @@ struct SerialReplyCheck
     int functionNumber = -1; // byte 2 of an accepted reply, else -1
 
     bool accepted() const { return verdict == SerialReplyVerdict::Accept; }
-    bool showChecksumError() const { return checksumFailed; }
 };
 
 // Checks a received serial reply of M bytes. When M <= 297 the CRC runs over

@@ -1,3 +1,4 @@
+#include "protocol/device_catalogue.h"
 #include "transport/discovery.h"
 
 #include "core/codepage.h"
@@ -82,7 +83,7 @@ AnnouncementOutcome DeviceTable::take(const Announcement &announcement)
         }
     }
 
-    if (!isAcceptedTypeCode(announcement.typeCode())) return outcome;
+    if (!acceptedByDiscovery(announcement.typeCode())) return outcome;
     if (!m_entries.back().isEmpty()) m_entries.append(DeviceEntry{});
     DeviceEntry &entry = m_entries.back();
     entry.address = announcement.address;

@@ -2,6 +2,7 @@
 // datagrams count, where each field sits, the service port read unsigned, the
 // type codes that discovery lists, and the encoder the virtual controller uses.
 #include "protocol/announcement.h"
+#include "protocol/device_catalogue.h"
 #include "support/hex.h"
 
 #include <QTest>
@@ -143,20 +144,20 @@ private slots:
     {
         QFETCH(QByteArray, code);
         QFETCH(bool, accepted);
-        QCOMPARE(isAcceptedTypeCode(code), accepted);
+        QCOMPARE(acceptedByDiscovery(code), accepted);
         // The code sits in the datagram at offsets 25..27.
         const auto a = parseAnnouncement(patched(sample(), 25, code));
         QVERIFY(a.has_value());
         QCOMPARE(a->typeCode(), code);
-        QCOMPARE(isAcceptedTypeCode(a->typeCode()), accepted);
+        QCOMPARE(acceptedByDiscovery(a->typeCode()), accepted);
     }
 
     void shortOrLongCodesRefused()
     {
-        QVERIFY(!isAcceptedTypeCode(QByteArray("79")));
-        QVERIFY(!isAcceptedTypeCode(QByteArray("0790")));
-        QVERIFY(!isAcceptedTypeCode(hex("FFFF")));
-        QVERIFY(!isAcceptedTypeCode(QByteArray()));
+        QVERIFY(!acceptedByDiscovery(QByteArray("79")));
+        QVERIFY(!acceptedByDiscovery(QByteArray("0790")));
+        QVERIFY(!acceptedByDiscovery(hex("FFFF")));
+        QVERIFY(!acceptedByDiscovery(QByteArray()));
     }
 
     void encode_data()

@@ -3,6 +3,7 @@
 // listener hears and lists its announcements, and two controllers run side
 // by side on 127.0.0.2 and 127.0.0.3.
 #include "protocol/announcement.h"
+#include "protocol/device_catalogue.h"
 #include "transport/discovery.h"
 #include "protocol/frames.h"
 #include "transport/udp_service.h"
@@ -310,7 +311,7 @@ void TestUdpEndpoint::typeCodeInTheDeviceId()
     QCOMPARE(a.mid(87, 2), hex("8813"));
     const auto parsed = parseAnnouncement(a);
     QVERIFY(parsed.has_value());
-    QCOMPARE(isAcceptedTypeCode(parsed->typeCode()), listed);
+    QCOMPARE(acceptedByDiscovery(parsed->typeCode()), listed);
 }
 
 QTEST_GUILESS_MAIN(TestUdpEndpoint)

@@ -1,6 +1,7 @@
 #include "features/clock_io/clock_io_panel.h"
 
 #include "features/common/controls.h"
+#include "protocol/clock_block.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -10,17 +11,6 @@
 
 namespace kalmo {
 
-namespace {
-
-const QStringList &weekDayItems()
-{
-    static const QStringList items{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
-                                   QStringLiteral("四"), QStringLiteral("五"), QStringLiteral("六"),
-                                   QStringLiteral("日")};
-    return items;
-}
-
-} // namespace
 
 using namespace controls;
 
@@ -157,7 +147,7 @@ void ClockIoPanel::setUpPoints(const std::array<DidoButtonSetup, kDidoButtonCoun
 
 void ClockIoPanel::fillOptionLists()
 {
-    controls::fillList(Combo_WeekDay, weekDayItems());
+    controls::fillList(Combo_WeekDay, weekDayListItems());
 }
 
 } // namespace kalmo

@@ -8,48 +8,6 @@
 
 namespace kalmo {
 
-namespace {
-
-const QStringList &parityItems()
-{
-    static const QStringList items{QStringLiteral("无校验"), QStringLiteral("奇校验"),
-                                   QStringLiteral("偶校验"), QStringLiteral("空格校验"),
-                                   QStringLiteral("Mark校验")};
-    return items;
-}
-
-const QStringList &dataBitItems()
-{
-    static const QStringList items{QStringLiteral("8位"), QStringLiteral("7位")};
-    return items;
-}
-
-const QStringList &stopBitItems()
-{
-    static const QStringList items{QStringLiteral("1位"), QStringLiteral("2位")};
-    return items;
-}
-
-const QStringList &baudRateItems()
-{
-    static const QStringList items{QStringLiteral("1200bps"),  QStringLiteral("2400bps"),
-                                   QStringLiteral("4800bps"),  QStringLiteral("9600bps"),
-                                   QStringLiteral("19200bps"), QStringLiteral("38400bps"),
-                                   QStringLiteral("57600bps"), QStringLiteral("115200bps"),
-                                   QStringLiteral("500K bps"), QStringLiteral("1M bps")};
-    return items;
-}
-
-const QStringList &protocolItems()
-{
-    static const QStringList items{QStringLiteral("Debug"),      QStringLiteral("ModbusRTU"),
-                                   QStringLiteral("ModbusASII"), QStringLiteral("Adam"),
-                                   QStringLiteral("Panasoic"),   QStringLiteral("S7-200"),
-                                   QStringLiteral("OMRON")};
-    return items;
-}
-
-} // namespace
 
 using namespace controls;
 
@@ -300,11 +258,11 @@ void SystemInfoPanel::showPortSettings(int port, const PortSettings &settings)
 void SystemInfoPanel::fillOptionLists()
 {
     for (std::size_t p = 0; p < 2; ++p) {
-        controls::fillList(Combo6[p], parityItems());
-        controls::fillList(Combo7[p], dataBitItems());
-        controls::fillList(Combo8[p], stopBitItems());
-        controls::fillList(Combo9[p], baudRateItems());
-        controls::fillList(Combo10[p], protocolItems());
+        controls::fillList(Combo6[p], portListItems(PortList::Parity));
+        controls::fillList(Combo7[p], portListItems(PortList::DataBits));
+        controls::fillList(Combo8[p], portListItems(PortList::StopBits));
+        controls::fillList(Combo9[p], portListItems(PortList::Baud));
+        controls::fillList(Combo10[p], portListItems(PortList::Protocol));
     }
 }
 
