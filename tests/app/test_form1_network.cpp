@@ -12,6 +12,7 @@
 #include "features/common/lamp.h"
 #include "core/codepage.h"
 #include "sim/virtual_controller.h"
+#include "support/log_text.h"
 #include "support/window_rig.h"
 #include "support/hex.h"
 
@@ -41,13 +42,6 @@ using namespace std::chrono_literals;
 namespace {
 
 using rig::control;
-
-QString errorLog()
-{
-    QFile log(QStringLiteral("TAVG501ErrorLog.ini"));
-    if (!log.open(QIODevice::ReadOnly)) return {};
-    return cp936::decode(log.readAll());
-}
 
 // A 91-byte announcement laid out by hand: kind 4 at 0, the device ID at 8
 // (type code in its characters 18..20, bytes 25..27), the PD tag at 40, the
@@ -336,7 +330,7 @@ void TestForm1Network::announcements()
     // Listing a device does not choose it.
     QCOMPARE(w.cmbDevice->currentIndex(), -1);
     QVERIFY(!w.session().Timer1->isActive());
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 void TestForm1Network::repeatedAnnouncementOnlyRefreshes()
@@ -465,7 +459,7 @@ void TestForm1Network::deviceChoice()
     const QList<qint16> codes{9, 25, 75, 9, 12, 63, 1, 101, 176};
     for (int i = 0; i <= 8; ++i)
         QCOMPARE(stack.entry(i), codes[i]);
-    QVERIFY2(errorLog().isEmpty(), qPrintable(errorLog()));
+    QVERIFY2(logText().isEmpty(), qPrintable(logText()));
 }
 
 void TestForm1Network::deviceChoiceWithoutSelection()
@@ -476,7 +470,7 @@ void TestForm1Network::deviceChoiceWithoutSelection()
     rig.hear(announcement({10, 0, 0, 3}, 5001));
     w.cmbDevice->setCurrentIndex(-1);
     w.cmbDevice_Click();
-    QVERIFY(errorLog().contains(QStringLiteral("CmbDevice_Click(Form1)")));
+    QVERIFY(logText().contains(QStringLiteral("CmbDevice_Click(Form1)")));
     QVERIFY(!w.session().Timer1->isActive());
     QVERIFY(!w.session().wsckR_W->isOpen());
     QCOMPARE(w.dispatcher().stack().top(), 0);
@@ -580,7 +574,7 @@ void TestForm1Network::firstReadsInOrder()
     QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceNumber, device.controller.state().zigbee.deviceNumber);
     QCOMPARE(w.zigbeeFeature->zigbeeRecord.channelMask, device.controller.state().zigbee.channelMask);
     QVERIFY(rig.boxes.isEmpty());
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 // ---- Acceptance and routing -----------------------------------------------------
@@ -630,7 +624,7 @@ void TestForm1Network::acceptance()
     QCOMPARE(w.Text4->text(), QStringLiteral("1"));
     QVERIFY(!w.session().timMscon->isActive());
     QCOMPARE(w.session().networkReply, datagram);
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 void TestForm1Network::readRows_data()
@@ -706,7 +700,7 @@ void TestForm1Network::readRows()
     }
     if (address == 107 && itemCount == 0)
         QCOMPARE(control<QComboBox>(w, "Combo_WeekDay")->currentIndex(), 2);
-    QVERIFY2(errorLog().isEmpty(), qPrintable(errorLog()));
+    QVERIFY2(logText().isEmpty(), qPrintable(logText()));
 }
 
 void TestForm1Network::writeRows_data()
@@ -783,7 +777,7 @@ void TestForm1Network::writeRows()
     QCOMPARE(rig.resumed(), resumed);
     QCOMPARE(rig.stillWaiting(), !resumed);
     QCOMPARE(w.dispatcher().sendState().itemCount, itemCount);
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 // ---- Blocks the handler decodes ---------------------------------------------------
@@ -863,7 +857,7 @@ void TestForm1Network::systemParameters()
             return b.text == QStringLiteral("无用户程序，请升级用户程序");
         }));
     }
-    QVERIFY(!errorLog().contains(QStringLiteral("DistributeSysParam(Form1)")));
+    QVERIFY(!logText().contains(QStringLiteral("DistributeSysParam(Form1)")));
 }
 
 void TestForm1Network::systemParametersCutShort()
@@ -885,7 +879,7 @@ void TestForm1Network::systemParametersCutShort()
     QCOMPARE(control<QLineEdit>(w, "txtDeviceType")->text(), QStringLiteral("KVRQ101"));
     QCOMPARE(control<QLineEdit>(w, "Text_ErrorTimeComm2")->text(), QStringLiteral("9"));
     QCOMPARE(control<QLineEdit>(w, "Text_InterTimeComm2")->text(), QStringLiteral("keep"));
-    const QString log = errorLog();
+    const QString log = logText();
     QCOMPARE(log.count(QStringLiteral("\r\n")), 1);
     QVERIFY(log.contains(QStringLiteral("DistributeSysParam(Form1)")));
     QVERIFY(log.contains(QStringLiteral("下标越界")));
@@ -928,7 +922,7 @@ void TestForm1Network::tagCapture()
     QCOMPARE(w.Text2->text(), status);
     QCOMPARE(w.dispatcher().sendState().writePayload, captured ? data.left(82) : before);
     QCOMPARE(w.session().tagCaptureFlag, qint16(captured ? 0 : flag));
-    QCOMPARE(errorLog().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")), logged);
+    QCOMPARE(logText().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")), logged);
     QVERIFY(rig.stillWaiting());
 }
 
@@ -988,7 +982,7 @@ void TestForm1Network::clockAndWeekDay()
     QCOMPARE(control<QDateEdit>(w, "clkDate")->date(), date);
     QCOMPARE(control<QTimeEdit>(w, "clkTime")->time(), time);
     QCOMPARE(control<QComboBox>(w, "Combo_WeekDay")->currentIndex(), weekDay);
-    QCOMPARE(errorLog().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")), logged);
+    QCOMPARE(logText().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")), logged);
     if (address == 10003) {
         // The clock read enables the clock controls first.
         for (const char *name : {"clkDate", "clkTime", "cmdWrclock", "cmdTimeInit", "cmdReclock"})
@@ -1041,7 +1035,7 @@ void TestForm1Network::zigbeeBlock()
     rig.outstanding(14000, 1);
     w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, hex("0909")));
     QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceLogic, quint8(2));
-    QVERIFY(errorLog().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")));
+    QVERIFY(logText().contains(QStringLiteral("wsckR_W_DataArrival(Form1)")));
     // Timer1 was restarted before the block was split.
     QVERIFY(rig.resumed());
 }
@@ -1168,7 +1162,7 @@ void TestForm1Network::dumpAppends()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), hex("aabbccddaabbccdd"));
     QVERIFY(!QFile::exists(QStringLiteral("../02-00_9.DAT")));
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 // ---- Presence ------------------------------------------------------------------------
@@ -1263,7 +1257,7 @@ void TestForm1Network::presence()
     w.timCheckDevice_Timer();
     QCOMPARE(rig.items(), (QStringList{"10.0.0.1"}));
     QCOMPARE(w.session().deviceTable.itemTexts(), rig.items());
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 void TestForm1Network::lastDeviceGoesOffline()
@@ -1339,7 +1333,7 @@ void TestForm1Network::stopClosesTheLink()
     QCOMPARE(w.Text2->text(), QStringLiteral("正在查询设备，请稍候"));
     rig.hear(announcement({10, 0, 0, 1}, 5001));
     QCOMPARE(rig.items(), QStringList{"10.0.0.1"});
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 // ---- Robustness ----------------------------------------------------------------------

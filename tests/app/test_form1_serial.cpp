@@ -11,6 +11,7 @@
 #include "features/common/lamp.h"
 #include "core/codepage.h"
 #include "sim/virtual_controller.h"
+#include "support/log_text.h"
 #include "support/hex.h"
 #include "support/serial_rig.h"
 
@@ -48,13 +49,6 @@ void waitingForReply(Form1 &w)
 {
     w.session().Timer1->stop();
     w.session().Timer2->start();
-}
-
-QString errorLog()
-{
-    QFile log(QStringLiteral("TAVG501ErrorLog.ini"));
-    if (!log.open(QIODevice::ReadOnly)) return {};
-    return cp936::decode(log.readAll());
 }
 
 // A window on the fake serial link with the virtual controller behind it.
@@ -238,7 +232,7 @@ void TestForm1Serial::startSequence()
     QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceNumber, rig.controller.state().zigbee.deviceNumber);
     QCOMPARE(w.zigbeeFeature->zigbeeRecord.channelMask, rig.controller.state().zigbee.channelMask);
     QVERIFY(rig.boxes.isEmpty());
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 void TestForm1Serial::portChoice_data()
@@ -559,7 +553,7 @@ void TestForm1Serial::replyStatus()
     QCOMPARE(w->Text4->text(), QStringLiteral("1"));
     QVERIFY(!w->session().Timer2->isActive());
     QVERIFY(w->session().Timer1->isActive());
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 void TestForm1Serial::failingDecodeEndsHandler_data()
@@ -596,7 +590,7 @@ void TestForm1Serial::failingDecodeEndsHandler()
     QCOMPARE(w->Text2->text(), status);
     QCOMPARE(w->session().Timer1->isActive(), resumed);
     QCOMPARE(w->session().Timer2->isActive(), !resumed); // else the time-out ends the wait
-    QVERIFY(errorLog().contains(QStringLiteral("\"comm1_OnComm(Form1)\"")));
+    QVERIFY(logText().contains(QStringLiteral("\"comm1_OnComm(Form1)\"")));
     QCOMPARE(w->zigbeeFeature->zigbeeRecord, ZigbeeRecord{});
     QCOMPARE(control<QDateEdit>(*w, "clkDate")->date(), date);
     QCOMPARE(control<QLabel>(*w, "lb_BookNo")->text(), QString());
@@ -1200,7 +1194,7 @@ void TestForm1Serial::upgradeComplete()
     QCOMPARE(w.dispatcher().upgradeFlag(), qint16(0));
     QVERIFY(w.session().Timer1->isActive());
     QVERIFY(!w.session().Timer2->isActive());
-    QVERIFY(errorLog().isEmpty());
+    QVERIFY(logText().isEmpty());
 }
 
 void TestForm1Serial::restartDelay()

@@ -11,6 +11,7 @@
 #include "protocol/frames.h"
 #include "features/common/lamp.h"
 #include "core/codepage.h"
+#include "support/log_text.h"
 #include "support/hex.h"
 #include "support/scratch_dir.h"
 #include "support/serial_rig.h"
@@ -52,13 +53,6 @@ int painted(const Form1 &w, int button)
     if (color == QColor(0, 255, 0)) return 1;
     if (color == QApplication::palette(b).color(QPalette::Button)) return 0;
     return -1;
-}
-
-QString logText()
-{
-    QFile log(QStringLiteral("TAVG501ErrorLog.ini"));
-    if (!log.open(QIODevice::ReadOnly)) return {};
-    return cp936::decode(log.readAll());
 }
 
 void chooseNetwork(Form1 &w)

@@ -11,6 +11,7 @@
 #include "protocol/device_catalogue.h"
 #include "protocol/frames.h"
 #include "core/codepage.h"
+#include "support/log_text.h"
 #include "support/hex.h"
 #include "support/scratch_dir.h"
 #include "support/serial_rig.h"
@@ -63,13 +64,6 @@ QByteArray sysInfoReply(const Bytes &changes = {})
 QString text(const QWidget &w, const char *name)
 {
     return control<QWidget>(w, QString::fromLatin1(name))->property("text").toString();
-}
-
-QString logText(const QString &file)
-{
-    QFile log(file);
-    if (!log.open(QIODevice::ReadOnly)) return {};
-    return cp936::decode(log.readAll());
 }
 
 QList<qint16> pending(const Form1 &w)
