@@ -44,7 +44,7 @@ namespace {
 
 void Form1::buildNetworkLink()
 {
-    connect(m_session->wsckDeviceQuery, &DiscoveryListener::announcementReceived, this,
+    connect(m_session->wsckDeviceQuery, &AnnouncementListener::announcementReceived, this,
             [this](const Announcement &announcement) {
                 runLogged(kAnnouncementLabel, [&] { takeAnnouncement(announcement); });
             });

@@ -63,7 +63,7 @@ Session::Session(SessionView &view, QObject *parent, const Transports &transport
     wsckR_W = transports.datagram(this);
     wsckR_W->setObjectName(QStringLiteral("wsckR_W"));
 
-    wsckDeviceQuery = new DiscoveryListener(this);
+    wsckDeviceQuery = transports.listener(this);
     wsckDeviceQuery->setObjectName(QStringLiteral("wsckDeviceQuery"));
 
     m_dispatcher = std::make_unique<Dispatcher>(

@@ -102,7 +102,7 @@ public:
     // binds when network mode starts (0 binds a free one), and the devices on
     // line with the clock behind their LastSeen (replaceable so that a test
     // drives time).
-    DiscoveryListener *wsckDeviceQuery = nullptr;
+    AnnouncementListener *wsckDeviceQuery = nullptr;
     quint16 discoveryPort = kDiscoveryPort;
     MonotonicClock presenceClock = [] { return std::chrono::steady_clock::now(); };
     DeviceTable deviceTable{[this] { return presenceClock(); }};

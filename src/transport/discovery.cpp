@@ -134,17 +134,17 @@ QList<DeviceDeparture> DeviceTable::checkPresence(const std::array<QString, 4> &
 // ---- DiscoveryListener ------------------------------------------------------
 
 DiscoveryListener::DiscoveryListener(QObject *parent)
-    : QObject(parent), m_socket(new QUdpSocket(this))
+    : AnnouncementListener(parent), m_socket(new QUdpSocket(this))
 {
     connect(m_socket, &QUdpSocket::readyRead, this, &DiscoveryListener::onReadyRead);
 }
 
 DiscoveryListener::~DiscoveryListener() = default;
 
-std::optional<SocketFailure> DiscoveryListener::start(quint16 port, const QHostAddress &address)
+std::optional<SocketFailure> DiscoveryListener::start(quint16 port)
 {
     stop();
-    if (!m_socket->bind(address, port, kListenMode)) {
+    if (!m_socket->bind(QHostAddress::AnyIPv4, port, kListenMode)) {
         SocketFailure failure{winsockErrorNumber(m_socket->error()), m_socket->errorString()};
         m_socket->abort();
         return failure;

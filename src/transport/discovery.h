@@ -113,7 +113,7 @@ private:
 };
 
 // The listener wsckDeviceQuery. Nothing is ever sent through it.
-class DiscoveryListener : public QObject
+class DiscoveryListener : public AnnouncementListener
 {
     Q_OBJECT
 public:
@@ -121,18 +121,11 @@ public:
     ~DiscoveryListener() override;
 
     // Binds the port on every IPv4 address (broadcasts included), shared, so
-    // that other listeners on this machine can bind it too; a port held
-    // exclusively by another program fails with 10048. Port 0 picks a free
-    // one (tests). A listener already bound is closed first.
-    std::optional<SocketFailure> start(quint16 port = kDiscoveryPort,
-                                       const QHostAddress &address = QHostAddress::AnyIPv4);
-    void stop();
-    bool isListening() const;
-    quint16 localPort() const;
-
-signals:
-    // A datagram of 91 bytes whose first byte is 4; others are dropped silently.
-    void announcementReceived(const kalmo::Announcement &announcement);
+    // that other listeners on this machine can bind it too.
+    std::optional<SocketFailure> start(quint16 port) override;
+    void stop() override;
+    bool isListening() const override;
+    quint16 localPort() const override;
 
 private:
     void onReadyRead();

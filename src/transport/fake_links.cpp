@@ -8,6 +8,9 @@ namespace {
 
 // What a missing port answers: no such device.
 constexpr int kPortNotFound = 8002;
+// What a port another program holds answers, and where free ports begin.
+constexpr int kPortInUse = 10048;
+constexpr quint16 kFirstFreePort = 49152;
 
 QByteArray takeOldest(QList<QByteArray> &list)
 {
@@ -111,10 +114,29 @@ void FakeDatagramLink::send(const QByteArray &datagram)
     sent.append(datagram);
 }
 
+// ---- FakeAnnouncementListener ------------------------------------------------
+
+std::optional<SocketFailure> FakeAnnouncementListener::start(quint16 port)
+{
+    stop();
+    if (heldPorts.contains(port))
+        return SocketFailure{kPortInUse, QStringLiteral("The address is already in use")};
+    // A free port is picked as the platform would pick one.
+    m_port = port ? port : kFirstFreePort;
+    m_listening = true;
+    return std::nullopt;
+}
+
+void FakeAnnouncementListener::hear(const Announcement &announcement)
+{
+    if (m_listening) emit announcementReceived(announcement);
+}
+
 Transports fakeTransports()
 {
     return {[](QObject *parent) { return new FakeSerialLink(parent); },
-            [](QObject *parent) { return new FakeDatagramLink(parent); }};
+            [](QObject *parent) { return new FakeDatagramLink(parent); },
+            [](QObject *parent) { return new FakeAnnouncementListener(parent); }};
 }
 
 } // namespace kalmo

@@ -84,7 +84,31 @@ private:
     quint16 m_remotePort = 0;
 };
 
-// A FakeSerialLink and a FakeDatagramLink for each session.
+class FakeAnnouncementListener : public AnnouncementListener
+{
+    Q_OBJECT
+public:
+    using AnnouncementListener::AnnouncementListener;
+
+    // ---- The network side, for the test ---------------------------------------
+    // Ports another program holds: listening on one fails with 10048.
+    QList<quint16> heldPorts;
+    // An announcement heard while listening.
+    void hear(const Announcement &announcement);
+
+    // ---- AnnouncementListener --------------------------------------------------
+    std::optional<SocketFailure> start(quint16 port) override;
+    void stop() override { m_listening = false; }
+    bool isListening() const override { return m_listening; }
+    quint16 localPort() const override { return m_listening ? m_port : 0; }
+
+private:
+    bool m_listening = false;
+    quint16 m_port = 0;
+};
+
+// A FakeSerialLink, a FakeDatagramLink and a FakeAnnouncementListener for
+// each session.
 Transports fakeTransports();
 
 } // namespace kalmo

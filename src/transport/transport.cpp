@@ -2,6 +2,7 @@
 
 #include "core/error_log.h"
 #include "core/error_texts.h"
+#include "transport/discovery.h"
 #include "transport/serial_link.h"
 #include "transport/udp_service.h"
 
@@ -36,6 +37,11 @@ SerialPortLink *makeSerialLink(QObject *parent)
 DatagramLink *makeUdpService(QObject *parent)
 {
     return new UdpService(parent);
+}
+
+AnnouncementListener *makeDiscoveryListener(QObject *parent)
+{
+    return new DiscoveryListener(parent);
 }
 
 } // namespace kalmo

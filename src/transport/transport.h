@@ -3,6 +3,8 @@
 // serial port to one controller and the read/write service socket to a device
 // on the network. SerialLink and UdpService are the real ones; the in-memory
 // fakes of fake_links.h stand in for them in tests.
+#include "protocol/announcement.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
@@ -106,9 +108,31 @@ signals:
     void datagramArrived(const QByteArray &datagram);
 };
 
-// A SerialLink and a UdpService, owned by `parent`.
+// The listener for the controllers' announcements (wsckDeviceQuery). Nothing
+// is ever sent through it.
+class AnnouncementListener : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Listens on the port (0 picks a free one); a port another program holds
+    // exclusively fails with 10048. A listener already listening is closed
+    // first.
+    virtual std::optional<SocketFailure> start(quint16 port) = 0;
+    virtual void stop() = 0;
+    virtual bool isListening() const = 0;
+    virtual quint16 localPort() const = 0;
+
+signals:
+    // A datagram of 91 bytes whose first byte is 4; others are dropped silently.
+    void announcementReceived(const kalmo::Announcement &announcement);
+};
+
+// A SerialLink, a UdpService and a DiscoveryListener, owned by `parent`.
 SerialPortLink *makeSerialLink(QObject *parent);
 DatagramLink *makeUdpService(QObject *parent);
+AnnouncementListener *makeDiscoveryListener(QObject *parent);
 
 // How a session gets its links, each made with the session as its parent:
 // the real serial port and service socket unless a test puts in fakes.
@@ -116,6 +140,7 @@ struct Transports
 {
     std::function<SerialPortLink *(QObject *parent)> serial = makeSerialLink;
     std::function<DatagramLink *(QObject *parent)> datagram = makeUdpService;
+    std::function<AnnouncementListener *(QObject *parent)> listener = makeDiscoveryListener;
 };
 
 } // namespace kalmo

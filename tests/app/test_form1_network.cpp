@@ -29,7 +29,6 @@
 #include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QTimer>
-#include <QUdpSocket>
 #include <QtTest>
 
 #include <algorithm>
@@ -242,11 +241,12 @@ void TestForm1Network::startListening()
 
 void TestForm1Network::listeningPortInUse()
 {
-    QUdpSocket holder;
-    QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
+    // Another program holds the port.
     Rig rig;
     Form1 &w = *rig.w;
-    w.session().discoveryPort = holder.localPort();
+    auto &listener = dynamic_cast<FakeAnnouncementListener &>(*w.session().wsckDeviceQuery);
+    listener.heldPorts = {kDiscoveryPort};
+    w.session().discoveryPort = kDiscoveryPort;
 
     w.StartRun_Click();
 
@@ -264,7 +264,7 @@ void TestForm1Network::listeningPortInUse()
     QVERIFY(!QFile::exists(QStringLiteral("TAVG501ErrorLog.ini")));
 
     // Ready for another attempt once the port is free.
-    holder.close();
+    listener.heldPorts.clear();
     w.StartRun_Click();
     QVERIFY(w.session().wsckDeviceQuery->isListening());
     QCOMPARE(w.Text2->text(), QStringLiteral("正在查询设备，请稍候"));

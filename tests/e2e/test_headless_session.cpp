@@ -32,14 +32,14 @@ struct RecordingView : SessionView
 
 } // namespace
 
-class TestSession : public QObject
+class TestHeadlessSession : public QObject
 {
     Q_OBJECT
 private slots:
     void readsSystemParametersWithoutWidgets();
 };
 
-void TestSession::readsSystemParametersWithoutWidgets()
+void TestHeadlessSession::readsSystemParametersWithoutWidgets()
 {
     ScratchWorkingDir scratch;
     QVERIFY(scratch.isValid());
@@ -90,5 +90,5 @@ void TestSession::readsSystemParametersWithoutWidgets()
     QVERIFY(!QFile::exists(scratch.filePath(QStringLiteral("TAVG501ErrorLog.ini"))));
 }
 
-QTEST_GUILESS_MAIN(TestSession)
-#include "test_session.moc"
+QTEST_GUILESS_MAIN(TestHeadlessSession)
+#include "test_headless_session.moc"
