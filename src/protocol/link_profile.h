@@ -18,11 +18,20 @@ struct LinkProfile
 
 inline constexpr LinkProfile kSerialProfile{Link::Serial, 3, true, false};
 inline constexpr LinkProfile kNetworkProfile{Link::Network, 12, false, true};
+// No link chosen: nothing goes out.
+inline constexpr LinkProfile kNoLinkProfile{Link::None, 0, false, false};
 
-// The profile of a link; Link::None has the serial one.
 constexpr const LinkProfile &linkProfile(Link link)
 {
-    return link == Link::Network ? kNetworkProfile : kSerialProfile;
+    switch (link) {
+    case Link::Serial:
+        return kSerialProfile;
+    case Link::Network:
+        return kNetworkProfile;
+    case Link::None:
+        break;
+    }
+    return kNoLinkProfile;
 }
 
 } // namespace kalmo

@@ -96,10 +96,8 @@ struct ZigbeeRecord
     friend bool operator==(const ZigbeeRecord &, const ZigbeeRecord &) = default;
 };
 inline constexpr qsizetype kZigbeeBlockLength = 34;
-inline constexpr qsizetype kSerialZigbeeOffset = 3;
-inline constexpr qsizetype kNetworkZigbeeOffset = 12;
-// The block at `offset` of a reply: 3 for serial function 57, 12 for the
-// network read of block 14000 type 1. A reply too short for the block throws
+// The block at `offset` of a reply: the link's data offset (serial function
+// 57, the network read of block 14000 type 1). A reply too short for the block throws
 // ProcedureError("下标越界") and yields nothing.
 ZigbeeRecord splitZigbeeBlock(const QByteArray &reply, qsizetype offset);
 

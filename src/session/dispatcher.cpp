@@ -1,6 +1,7 @@
 #include "session/dispatcher.h"
 
 #include "core/error_log.h"
+#include "protocol/link_profile.h"
 
 #include <QTimer>
 
@@ -32,22 +33,21 @@ void Dispatcher::runStep()
 {
     m_host.setStatusText(QString());
     const qint16 code = m_stack.current();
-    switch (m_host.selectedLink()) {
-    case Link::Serial:
+    // Framed requests go by the serial table, sequenced datagrams by the
+    // network table; with no link chosen the code is dropped.
+    const LinkProfile &profile = linkProfile(m_host.selectedLink());
+    if (profile.framed) {
         if (const SerialCommand *row = findSerialCommand(code))
             runSerial(*row);
         else
             noSuchCommand();
-        break;
-    case Link::Network:
+    } else if (profile.sequenced) {
         if (const NetworkCommand *row = findNetworkCommand(code))
             runNetwork(*row);
         else
             noSuchCommand();
-        break;
-    case Link::None:
+    } else {
         m_stack.pop();
-        break;
     }
 }
 

@@ -113,7 +113,6 @@ public:
 
     Dispatcher &dispatcher() { return *m_dispatcher; }
     const Dispatcher &dispatcher() const { return *m_dispatcher; }
-    const LinkProfile &profile() const { return linkProfile(m_view.selectedLink()); }
 
     // ---- Registration ---------------------------------------------------
     using BuilderFunction = std::function<BuildOutcome(BuildContext &)>;
