@@ -28,6 +28,8 @@ const QString kNetworkHint = QStringLiteral("点击“开始”后，请选择�
 const QString kRunStartedText = QStringLiteral("运行开始................");
 const QString kSerialErrorTitle = QStringLiteral("请注意串行口错误!");
 const QString kRetryText = QStringLiteral("请确认设置正确后,重新开始");
+const QString kPauseCaption = QStringLiteral("暂停");
+const QString kResumeCaption = QStringLiteral("继续");
 
 // Opening the port failed: the comm-control number and the platform's words.
 class SerialOpenError : public ProcedureError
@@ -175,7 +177,10 @@ void Form1::AnalysisParam(const QString &record)
 
 void Form1::cmdPause_Click()
 {
-    cmdPause->setText(dispatcher().togglePause(cmdPause->text()));
+    // The caption says what a press does.
+    const bool pausing = cmdPause->text() == kPauseCaption;
+    dispatcher().setPaused(pausing);
+    cmdPause->setText(pausing ? kResumeCaption : kPauseCaption);
 }
 
 void Form1::cmdStop_Click()

@@ -229,14 +229,12 @@ void Dispatcher::restartAfterDelay()
     m_timers.timCheckDevice->start();
 }
 
-QString Dispatcher::togglePause(const QString &caption)
+void Dispatcher::setPaused(bool paused)
 {
-    if (caption == kPauseCaption) {
+    if (paused)
         m_timers.timer1->stop();
-        return kResumeCaption;
-    }
-    m_timers.timer1->start();
-    return kPauseCaption;
+    else
+        m_timers.timer1->start();
 }
 
 void Dispatcher::stop()

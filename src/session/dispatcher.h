@@ -22,8 +22,6 @@ inline const QString kFormatErrorText = QStringLiteral("数据格式错误：");
 inline const QString kTimeOutText = QStringLiteral("通讯超时");
 inline const QString kUpgradeTimeOutText = QStringLiteral("系统升级超时");
 inline const QString kUpgradeFailedMessage = QStringLiteral("通讯超时，系统升级失败！");
-inline const QString kPauseCaption = QStringLiteral("暂停");
-inline const QString kResumeCaption = QStringLiteral("继续");
 
 // Serial port settings.
 inline const QString kNormalPortSettings = QStringLiteral("9600,N,8,1");
@@ -170,9 +168,8 @@ public:
     // Sleep_Timer_Timer: resume once the device has restarted.
     void restartAfterDelay();
 
-    // cmdPause_Click: stops or starts Timer1 by the pause button's caption
-    // and answers the caption the button gets.
-    QString togglePause(const QString &caption);
+    // The engine's part of cmdPause_Click: Timer1 stopped while paused.
+    void setPaused(bool paused);
 
     // The engine's part of cmdStop_Click: Timer1, Timer2, timMscon and
     // timCheckDevice stopped, the stack emptied, the upgrade flag cleared.
