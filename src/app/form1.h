@@ -161,6 +161,7 @@ private:
 
     // Connection
     void startSerialLink();
+    std::optional<SerialPortFailure> openChosenPort(const QString &settings);
     void lockLinkChoice();
     void startNetworkLink();
     void openingFailed(const QString &text);

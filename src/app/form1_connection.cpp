@@ -31,17 +31,6 @@ const QString kRetryText = QStringLiteral("请确认设置正确后,重新开始
 const QString kPauseCaption = QStringLiteral("暂停");
 const QString kResumeCaption = QStringLiteral("继续");
 
-// Opening the port failed: the comm-control number and the platform's words.
-class SerialOpenError : public ProcedureError
-{
-public:
-    explicit SerialOpenError(const SerialPortFailure &failure)
-        : ProcedureError(failure.description), number(failure.number)
-    {
-    }
-    int number;
-};
-
 } // namespace
 
 // ---- Link choice -----------------------------------------------------------
@@ -97,14 +86,10 @@ void Form1::startSerialLink()
         m_session->Timer1->setInterval(kDispatchIntervalMs);
         tellSections(ConnectionEvent::SerialStarting);
 
-        if (m_session->Comm1->isOpen()) m_session->Comm1->close();
-
-        const QString selected = ComPort->currentText();
-        serialPort =
-            chooseSerialPort(ComPort->currentIndex() >= 0 ? &selected : nullptr, serialPort);
-
-        if (const auto failure = m_session->Comm1->open(serialPort.name, kNormalPortSettings))
-            throw SerialOpenError(*failure);
+        if (const auto failure = openChosenPort(kNormalPortSettings)) {
+            openingFailed(CommErrorText(failure->number, failure->description));
+            return;
+        }
 
         // Zigbee, system parameters, tags, clock, gateway, MAC, Profibus; then
         // the idle DI/DO read for as long as communication lasts.
@@ -112,8 +97,6 @@ void Form1::startSerialLink()
         m_session->Timer1->start();
 
         ForCustomer();
-    } catch (const SerialOpenError &e) {
-        openingFailed(CommErrorText(e.number, e.description()));
     } catch (const std::exception &e) {
         openingFailed(describeError(e));
     }
@@ -150,12 +133,19 @@ void Form1::serialPortFailed(const SerialPortFailure &failure)
     ForCustomer();
 }
 
-void Form1::ReopenSerialPort(const QString &settings)
+// The port chosen in ComPort (or the one used last) opened with the settings.
+std::optional<SerialPortFailure> Form1::openChosenPort(const QString &settings)
 {
-    if (m_session->Comm1->isOpen()) m_session->Comm1->close();
+    SerialPortLink &port = *m_session->Comm1;
+    if (port.isOpen()) port.close();
     const QString selected = ComPort->currentText();
     serialPort = chooseSerialPort(ComPort->currentIndex() >= 0 ? &selected : nullptr, serialPort);
-    if (const auto failure = m_session->Comm1->open(serialPort.name, settings))
+    return port.open(serialPort.name, settings);
+}
+
+void Form1::ReopenSerialPort(const QString &settings)
+{
+    if (const auto failure = openChosenPort(settings))
         throw ProcedureError(CommErrorText(failure->number, failure->description));
 }
 
