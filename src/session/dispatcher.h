@@ -1,8 +1,8 @@
 #pragma once
 // The dispatcher: on every Timer1 tick it runs the command on top of the
 // command stack by its row of the link's command table, and the command
-// time-out, restart delay, pause and stop that move its timers. It talks to the
-// main window only through DispatcherHost.
+// time-out, restart delay, pause and stop that move its timers. It talks to its
+// session only through DispatcherHost.
 #include "protocol/command_tables.h"
 #include "protocol/frames.h"
 #include "session/command_stack.h"
@@ -79,15 +79,15 @@ struct BuildOutcome
                                     const QString &description);
 };
 
-// What the dispatcher needs of the main window.
+// What the dispatcher needs of its session.
 class DispatcherHost
 {
 public:
     virtual ~DispatcherHost() = default;
 
-    // optComm(0) serial, optComm(1) network, or neither.
+    // The link chosen: serial, network, or neither.
     virtual Link selectedLink() const = 0;
-    // Text2.
+    // The status text.
     virtual void setStatusText(const QString &text) = 0;
 
     // Fills a request's data for a row that names a builder. Builders of
@@ -132,7 +132,7 @@ public:
     virtual void showMessage(const QString &text) = 0;
 };
 
-// The window's timers that the engine starts, stops and sets.
+// The session's timers that the dispatcher starts, stops and sets.
 struct DispatcherTimers
 {
     QTimer *timer1 = nullptr;         // Timer1: dispatcher tick
@@ -145,7 +145,7 @@ struct DispatcherTimers
 class Dispatcher
 {
 public:
-    // The timers belong to the window and must outlive the dispatcher.
+    // The timers belong to the session and must outlive the dispatcher.
     Dispatcher(DispatcherHost &host, const DispatcherTimers &timers);
 
     CommandStack &stack() { return m_stack; }

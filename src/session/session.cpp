@@ -27,7 +27,7 @@ constexpr TimerSetup kTimers[] = {
     {&Session::timMscon, "timMscon", 0, false},
     {&Session::Sleep_Timer, "Sleep_Timer", 1000, false},
     {&Session::ProgressTimer, "ProgressTimer", 1000, true},
-    {&Session::timCheckDevice, "timCheckDevice", 10000, false},
+    {&Session::timCheckDevice, "timCheckDevice", kPresenceIntervalMs, false},
 };
 
 } // namespace

@@ -23,7 +23,7 @@ namespace kalmo {
 
 
 
-// timCheckDevice as the window is built.
+// timCheckDevice as a session begins.
 inline constexpr int kPresenceIntervalMs = 10000;
 // A device silent for more whole seconds than this is dropped.
 inline constexpr int kSilenceLimitSeconds = 10;
