@@ -7,6 +7,7 @@
 
 #include "core/error_log.h"
 #include "core/error_texts.h"
+#include "features/image_files/image_files_feature.h"
 #include "features/system_info/system_info_feature.h"
 #include "transport/serial_link.h"
 
@@ -157,10 +158,7 @@ void Form1::Time2Start_Timer()
 
 void Form1::AnalysisParam(const QString &record)
 {
-    // Applying the record's label/value pairs to the panel (ApplyImageItem)
-    // comes with the image files; until then the record only starts
-    // communication.
-    Q_UNUSED(record);
+    imageFilesFeature->applyRecord(record);
 }
 
 // ---- Pause and stop --------------------------------------------------------

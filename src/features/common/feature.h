@@ -4,6 +4,7 @@
 // the requests sections make of each other, and the moments at which a
 // section changes what it enables, shows and clears.
 #include "protocol/dido_block.h"
+#include "protocol/image_file.h"
 #include "session/session.h"
 
 #include <QDate>
@@ -105,6 +106,10 @@ struct SectionRequests
     Notice<bool> systemInformationShown;
     // A DI/DO read has been decoded (also one that ended early).
     Notice<const DidoReading &> didoRead;
+    // One value of a parameter image for the control a key names; the section
+    // that owns the control shows it, or throws ProcedureError when the
+    // control cannot take it.
+    Notice<const ImageItemTarget &, const QString &> imageValue;
 };
 
 // What a section is given when it is built.

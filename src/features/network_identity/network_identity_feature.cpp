@@ -54,6 +54,16 @@ NetworkIdentityFeature::NetworkIdentityFeature(const FeatureContext &context, QO
     requests().writeMac = [this] { bt_MAC_Click(); };
     requests().systemBlockArriving.listen([this] { systemBlockArriving(); });
     requests().systemInformationShowing.listen([this] { systemInformationShowing(); });
+    requests().imageValue.listen([this](const ImageItemTarget &target, const QString &value) {
+        if (target.field == ImageField::MacByte) {
+            m_panel->txt_MAC.at(std::size_t(target.index))->setText(value);
+        } else if (target.field == ImageField::WholeMac) {
+            const auto parts = splitImageMac(value);
+            if (!parts) throw ProcedureError(QStringLiteral("无效属性值"));
+            for (std::size_t i = 0; i < m_panel->txt_MAC.size(); ++i)
+                m_panel->txt_MAC[i]->setText((*parts)[i]);
+        }
+    });
 }
 
 void NetworkIdentityFeature::onConnection(ConnectionEvent event)

@@ -116,6 +116,9 @@ SystemInfoFeature::SystemInfoFeature(const FeatureContext &context, QObject *par
     requests().productionDate = [this] { return m_panel->datePicker->date(); };
     requests().seriesText = [this] { return m_panel->txtSeries->text(); };
     requests().didoRead.listen([this](const DidoReading &reading) { showDidoItems(reading); });
+    requests().imageValue.listen([this](const ImageItemTarget &target, const QString &value) {
+        showImageValue(target, value);
+    });
 }
 
 void SystemInfoFeature::ShowSysInfo()
@@ -549,6 +552,82 @@ void SystemInfoFeature::showDidoItems(const DidoReading &reading)
         break;
     case BatteryUpdate::Action::Show:
         m_panel->txtCellPressure->setText(reading.battery.text);
+        break;
+    }
+}
+
+// ---- Parameter images ----------------------------------------------------------
+
+void SystemInfoFeature::showImageValue(const ImageItemTarget &target, const QString &value)
+{
+    SystemInfoPanel &p = *m_panel;
+    using F = ImageField;
+    // The boxes that take the value as it stands.
+    const std::pair<F, QLineEdit *> boxes[] = {
+        {F::SerialNumber, p.lblNUM},
+        {F::HardwareNumber, p.txthardwarenum},
+        {F::Series, p.txtSeries},
+        {F::ModuleAddress, p.txtModuleAddr},
+        {F::InnerVersion, p.txtInnerVersion},
+        {F::HardAddress, p.txtHardAddr},
+        {F::UdpPort, p.uPortTxt},
+        {F::DeviceId, p.txtDevID},
+        {F::PdTag, p.txtPD_Tag},
+        {F::Battery, p.txtCellPressure},
+        {F::DiDebounce, p.txtDIPrevent},
+        {F::SlaveMaxErrors, p.txtSubErr},
+        {F::SlaveCommInterval, p.txtSubcommIntv},
+        {F::SlaveMaxWait, p.txtSubWaitTime},
+        {F::ScanControlWord, p.ScanCtrl},
+        {F::ScanInterval, p.ScanInterval},
+    };
+    for (const auto &[field, box] : boxes)
+        if (field == target.field) {
+            box->setText(value);
+            return;
+        }
+
+    switch (target.field) {
+    case F::Version:
+        p.lblVersion->setText(value);
+        break;
+    case F::WholeIp: {
+        const auto parts = splitImageIp(value);
+        if (!parts) throw ProcedureError(kInvalidPropertyText);
+        for (std::size_t i = 0; i < p.txtIp.size(); ++i)
+            p.txtIp[i]->setText((*parts)[i]);
+        break;
+    }
+    case F::IpByte:
+        p.txtIp.at(std::size_t(target.index))->setText(value);
+        break;
+    case F::PortList: {
+        const std::array<std::array<QComboBox *, 2>, 6> lists{p.Combo6, p.Combo7,  p.Combo8,
+                                                              p.Combo9, p.Combo10, p.ComboMS};
+        QComboBox *list = lists.at(std::size_t(target.index)).at(std::size_t(target.port));
+        const int index = ImageValueIndex(value);
+        // A list takes only an index it has.
+        if (index >= list->count()) throw ProcedureError(kInvalidPropertyText);
+        list->setCurrentIndex(index);
+        break;
+    }
+    case F::PortPacketInterval:
+        p.txt_RSDataTime.at(std::size_t(target.port))->setText(value);
+        break;
+    case F::ProductionDate: {
+        const std::optional<QDate> date = parseImageDate(value);
+        if (!date || *date < p.datePicker->minimumDate() || *date > p.datePicker->maximumDate())
+            throw ProcedureError(kInvalidPropertyText);
+        p.datePicker->setDate(*date);
+        break;
+    }
+    case F::ProductionTime: {
+        const std::optional<QTime> time = parseImageTime(value);
+        if (!time) throw ProcedureError(kInvalidPropertyText);
+        p.timePicker->setTime(*time);
+        break;
+    }
+    default: // the MAC address and the keys shown nowhere
         break;
     }
 }

@@ -58,6 +58,7 @@ private:
     BuildOutcome buildSetSysInfo(BuildContext &context);
     void appendDump(const QByteArray &reply);
     void showDidoItems(const DidoReading &reading);
+    void showImageValue(const ImageItemTarget &target, const QString &value);
     void checkFirmwareVersion();
     void clearDeviceBoxes();
     void setPortLists(bool enabled, bool cleared);
