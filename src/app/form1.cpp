@@ -66,6 +66,11 @@ Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     };
+    askQuestion = [this](const MessageBoxRequest &request) {
+        QMessageBox box(request.icon, request.title, request.text,
+                        QMessageBox::Yes | QMessageBox::No, this);
+        return box.exec() == QMessageBox::Yes;
+    };
 
     connect(DisTimer, &QTimer::timeout, this, &Form1::DisTimer_Timer);
     connect(Time2Start, &QTimer::timeout, this, &Form1::Time2Start_Timer);

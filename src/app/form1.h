@@ -90,6 +90,9 @@ public:
     // window-modal box and returns at once, so no timer tick or reply is
     // handled inside the procedure that shows it.
     std::function<void(const MessageBoxRequest &)> showMessageBox;
+    // Every Yes/No question goes through here and answers whether Yes was
+    // chosen; the default waits for the answer in a modal box.
+    std::function<bool(const MessageBoxRequest &)> askQuestion;
 
     // Keyboard shortcuts of the main window, seen before its controls: F7 runs
     // the system-parameter write, Esc closes the window, Enter does nothing.
@@ -149,6 +152,7 @@ private:
     QDateTime now() const override { return currentTime(); }
     void setStatus(const QString &text) override { setStatusText(text); }
     void showBox(const MessageBoxRequest &request) override { showMessageBox(request); }
+    bool ask(const MessageBoxRequest &request) override { return askQuestion(request); }
     void refuseField(const QString &control, const QString &label, const QString &logLabel,
                      const QString &description) override;
     void startCommunication() override { StartRun_Click(); }

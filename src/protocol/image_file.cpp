@@ -231,37 +231,53 @@ bool breaksImageFile(const QString &value)
 
 // ---- Writing --------------------------------------------------------------
 
-QString imageFileText(const ImageRecord &record)
+QList<ImageItem> imageFileItems(const ImageRecord &record)
 {
-    QString text;
+    QList<ImageItem> list;
+    const auto add = [&](const QString &label, const QString &value) {
+        list.append({label, value});
+    };
     const auto items = [&](std::span<const FieldRow> rows) {
         for (const FieldRow &row : rows)
-            WriteImageItem(text, QString::fromUtf16(row.label), record.*row.member);
+            add(QString::fromUtf16(row.label), record.*row.member);
     };
-    const auto groupEnd = [&] {
-        WriteImageItem(text, QString::fromUtf16(kImageLineBreakLabel), {});
-    };
+    const auto groupEnd = [&] { add(QString::fromUtf16(kImageLineBreakLabel), {}); };
 
     items(kIdentityRows);
     groupEnd();
     items(kTagRows);
     groupEnd();
     for (int n = 0; n < int(record.ip.size()); ++n)
-        WriteImageItem(text, numbered(n, kIpSuffix), record.ip[size_t(n)]);
+        add(numbered(n, kIpSuffix), record.ip[size_t(n)]);
     groupEnd();
     for (int n = 0; n < int(record.mac.size()); ++n)
-        WriteImageItem(text, numbered(n, kMacSuffix), record.mac[size_t(n)]);
+        add(numbered(n, kMacSuffix), record.mac[size_t(n)]);
     groupEnd();
     for (int p = 0; p < int(record.ports.size()); ++p) {
         for (const PortRow &row : kPortRows)
-            WriteImageItem(text, numbered(p, row.suffix), record.ports[size_t(p)].*row.member);
+            add(numbered(p, row.suffix), record.ports[size_t(p)].*row.member);
         groupEnd();
     }
     items(kProductionRows);
     groupEnd();
     items(kSlaveRows);
     groupEnd();
+    return list;
+}
+
+QString imageFileText(const ImageRecord &record)
+{
+    QString text;
+    for (const ImageItem &item : imageFileItems(record))
+        WriteImageItem(text, item.key, item.value);
     return text;
+}
+
+std::optional<QString> labelBreakingImageFile(const ImageRecord &record)
+{
+    for (const ImageItem &item : imageFileItems(record))
+        if (breaksImageFile(item.value)) return item.key;
+    return std::nullopt;
 }
 
 QByteArray imageFileBytes(const ImageRecord &record)
@@ -277,6 +293,54 @@ QString imageDateText(QDate date)
 QString imageTimeText(QTime time)
 {
     return joinedNumbers(time.hour(), time.minute(), time.second());
+}
+
+// ---- Saving checks -----------------------------------------------------------
+
+namespace {
+
+// The device types an image is saved for, with the serial-number prefix of
+// each, and the prefix the parameter write composes where it differs.
+struct SavableType
+{
+    const char16_t *deviceType;
+    const char16_t *prefix;
+    const char16_t *writtenPrefix;
+};
+
+// clang-format off
+constexpr SavableType kSavableTypes[] = {
+    {u"KVRQ101", u"90",  u"090"}, {u"KVRQ103", u"94",  u"094"}, {u"LTNQ101", u"190", nullptr},
+    {u"LTNQ102", u"120", nullptr}, {u"KVRQ104", u"198", nullptr}, {u"KVRX201", u"79",  nullptr},
+    {u"KVRX206", u"132", nullptr}, {u"KVRX207", u"134", nullptr}, {u"KVRX209", u"133", nullptr},
+    {u"KVRX202", u"132", nullptr}, {u"KVRX211", u"197", nullptr}, {u"KVRX212", u"131", nullptr},
+    {u"KVRB301", u"127", nullptr}, {u"KVRX203", u"122", nullptr}, {u"KVRQ105", u"186", nullptr},
+    {u"KVRQ106", u"185", nullptr}, {u"KVRX204", u"199", nullptr}, {u"KVRX205", u"133", nullptr},
+    {u"KVSQ101", u"118", nullptr}, {u"KVRX208", u"135", nullptr}, {u"WYLM101", u"160", nullptr},
+    {u"KVRX210", u"136", nullptr},
+};
+// clang-format on
+
+const SavableType *findSavableType(const QString &deviceType)
+{
+    for (const SavableType &row : kSavableTypes)
+        if (deviceType == QStringView(row.deviceType)) return &row;
+    return nullptr;
+}
+
+} // namespace
+
+bool imageSavableDeviceType(const QString &deviceType)
+{
+    return findSavableType(deviceType) != nullptr;
+}
+
+bool serialNumberFitsDeviceType(const QString &deviceType, const QString &serialNumber)
+{
+    const SavableType *row = findSavableType(deviceType);
+    if (!row) return true;
+    if (serialNumber.startsWith(QStringView(row->prefix))) return true;
+    return row->writtenPrefix && serialNumber.startsWith(QStringView(row->writtenPrefix));
 }
 
 // ---- Reading --------------------------------------------------------------

@@ -36,6 +36,15 @@ void WriteImageItem(QString &text, const QString &label, const QString &value);
 // it, so such a value cannot be read back.
 bool breaksImageFile(const QString &value);
 
+// One label and its value.
+struct ImageItem
+{
+    QString key;
+    QString value;
+
+    friend bool operator==(const ImageItem &, const ImageItem &) = default;
+};
+
 // ---- The record written -----------------------------------------------------
 
 // One RS485 port: the displayed texts of its lists and its packet interval.
@@ -81,6 +90,12 @@ struct ImageRecord
     friend bool operator==(const ImageRecord &, const ImageRecord &) = default;
 };
 
+// The file's lines in order as label/value pairs, each separator line as the
+// label "换行符".
+QList<ImageItem> imageFileItems(const ImageRecord &record);
+// The label of the first item whose value would corrupt the file, if any.
+std::optional<QString> labelBreakingImageFile(const ImageRecord &record);
+
 // The whole file as text: 44 items in the file's order with the eight
 // separator lines between the groups and after the last, 52 lines in all.
 QString imageFileText(const ImageRecord &record);
@@ -92,15 +107,16 @@ QByteArray imageFileBytes(const ImageRecord &record);
 QString imageDateText(QDate date);
 QString imageTimeText(QTime time);
 
+// ---- Saving checks -----------------------------------------------------------
+
+// Whether an image can be saved for the device type the panel shows.
+bool imageSavableDeviceType(const QString &deviceType);
+// Whether the serial number starts with the prefix of the device type; a type
+// without one always fits. KVRQ101 and KVRQ103 numbers as the parameter write
+// composes them ("090…", "094…") fit too.
+bool serialNumberFitsDeviceType(const QString &deviceType, const QString &serialNumber);
+
 // ---- Reading ----------------------------------------------------------------
-
-struct ImageItem
-{
-    QString key;
-    QString value;
-
-    friend bool operator==(const ImageItem &, const ImageItem &) = default;
-};
 
 // The label/value pairs of an image text (or a command-line record), in
 // order. Only pieces followed by "|" count, so an item without its final "|"

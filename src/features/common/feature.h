@@ -37,6 +37,8 @@ public:
     virtual QDateTime now() const = 0;
     virtual void setStatus(const QString &text) = 0;
     virtual void showBox(const MessageBoxRequest &request) = 0;
+    // A question with Yes and No; answers whether Yes was chosen.
+    virtual bool ask(const MessageBoxRequest &request) = 0;
     // A box that does not convert: the log line, "数据格式错误：" and the
     // box's label in the status box and a message box, and the focus on the
     // control.
@@ -110,6 +112,9 @@ struct SectionRequests
     // that owns the control shows it, or throws ProcedureError when the
     // control cannot take it.
     Notice<const ImageItemTarget &, const QString &> imageValue;
+    // The panel's values for a parameter image, each section its own.
+    Notice<ImageRecord &> collectImage;
+    std::function<QString()> deviceTypeText = [] { return QString(); }; // system info
 };
 
 // What a section is given when it is built.

@@ -25,11 +25,6 @@ ImageFilePanel::ImageFilePanel(QWidget *parent) : QWidget(parent)
     grid->addWidget(cmdSave, 1, 0);
     grid->setColumnStretch(1, 1);
 
-    // Controls start as after a stop: there is nothing to save or load into yet.
-    cmdSave->setEnabled(false);
-    cmdRead->setEnabled(false);
-    ReadTxtPublic->setEnabled(false);
-
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(image);

@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 
 namespace kalmo {
 
@@ -17,6 +19,20 @@ constexpr char kRecordLabel[] = "AnalysisParam(Form1)";
 const QString kEmptyPathText = QStringLiteral("镜像文件不能为空");
 const QString kNoSuchFileText = QStringLiteral("该镜像文件不存在");
 const QString kReadFailedText = QStringLiteral("镜像文件读取失败：");
+constexpr char kSaveLabel[] = "cmdSave_Click(Form1)";
+const QString kWrongDeviceTypeText = QStringLiteral("“设备类型”不正确，无法保存镜像！");
+const QString kPdTagMismatchText = QStringLiteral("“PDTag”与“设备类型”不符，是否确定保存？");
+const QString kSerialMismatchText = QStringLiteral("“设备序列号”与“设备类型”不符，是否确定保存？");
+const QString kOverwriteText = QStringLiteral("文件已存在，是否要覆盖？");
+const QString kSavedText = QStringLiteral("信息存盘成功");
+const QString kSaveFailedText = QStringLiteral("镜像文件保存失败：");
+// The PD tag starts with the device type it was made for.
+constexpr int kPdTagTypeLength = 7;
+
+QString illegalCharacterText(const QString &label)
+{
+    return QStringLiteral("“") + label + QStringLiteral("”含有非法字符“|”或“€”，无法保存镜像！");
+}
 
 } // namespace
 
@@ -30,14 +46,23 @@ ImageFilesFeature::ImageFilesFeature(const FeatureContext &context, QObject *par
     connect(m_panel->cmdRead, &QPushButton::clicked, this, &ImageFilesFeature::cmdRead_Click);
     connect(m_panel->ReadTxtPublic, &QPushButton::clicked, this,
             &ImageFilesFeature::ReadTxtPublic_Click);
-    requests().systemInformationShowing.listen([this] { disableButtons(); });
+    chooseSaveFile = [this](const QString &proposed) {
+        return QFileDialog::getSaveFileName(m_panel->window(), QStringLiteral("保存为镜像"),
+                                            proposed, QStringLiteral("镜像文件txt (*.txt)"),
+                                            nullptr, QFileDialog::DontConfirmOverwrite);
+    };
+    connect(m_panel->cmdSave, &QPushButton::clicked, this, &ImageFilesFeature::cmdSave_Click);
+    // Images can be saved and loaded from start-up on, and again whenever the
+    // system information is shown.
+    enableButtons(true);
+    requests().systemInformationShowing.listen([this] { enableButtons(true); });
 }
 
-void ImageFilesFeature::disableButtons()
+void ImageFilesFeature::enableButtons(bool enabled)
 {
     for (QWidget *w : std::initializer_list<QWidget *>{m_panel->cmdSave, m_panel->cmdRead,
                                                        m_panel->ReadTxtPublic})
-        w->setEnabled(false);
+        w->setEnabled(enabled);
 }
 
 void ImageFilesFeature::onConnection(ConnectionEvent event)
@@ -49,17 +74,62 @@ void ImageFilesFeature::onConnection(ConnectionEvent event)
         break;
     case ConnectionEvent::Stopped:
     case ConnectionEvent::DeviceChosen:
-        disableButtons();
+        enableButtons(false);
         m_panel->cmdSave->show();
         m_panel->cmdRead->show();
         break;
     case ConnectionEvent::ChosenDeviceGone:
     case ConnectionEvent::NoDeviceListed:
-        disableButtons();
+        enableButtons(false);
         break;
     default:
         break;
     }
+}
+
+// ---- Saving ----------------------------------------------------------------------
+
+void ImageFilesFeature::cmdSave_Click()
+{
+    runLogged(kSaveLabel, [&] {
+        const QString title = QApplication::applicationDisplayName();
+        const QString deviceType = requests().deviceTypeText();
+        if (!imageSavableDeviceType(deviceType)) {
+            window().showBox({QMessageBox::NoIcon, title, kWrongDeviceTypeText});
+            return;
+        }
+        ImageRecord record;
+        requests().collectImage(record);
+        if (record.pdTag.left(kPdTagTypeLength) != deviceType &&
+            !window().ask({QMessageBox::Warning, title, kPdTagMismatchText}))
+            return;
+        if (!serialNumberFitsDeviceType(deviceType, record.serialNumber) &&
+            !window().ask({QMessageBox::Question, title, kSerialMismatchText}))
+            return;
+        // A "|" or "€" in a value would cut its item or make it unreadable.
+        if (const std::optional<QString> label = labelBreakingImageFile(record)) {
+            window().showBox({QMessageBox::Warning, title, illegalCharacterText(*label)});
+            return;
+        }
+
+        QString path = chooseSaveFile(record.serialNumber);
+        if (path.isEmpty()) return; // cancelled: nothing to do, nothing to log
+        if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".txt");
+        if (QFileInfo::exists(path) &&
+            !window().ask({QMessageBox::Question, title, kOverwriteText}))
+            return;
+
+        // Written beside the old file and put in its place only when whole.
+        QSaveFile file(path);
+        const QByteArray bytes = imageFileBytes(record);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+            !file.commit()) {
+            appendErrorLog(QString::fromUtf8(kSaveLabel), file.errorString());
+            window().showBox({QMessageBox::Warning, title, kSaveFailedText + path});
+            return;
+        }
+        window().setStatus(kSavedText);
+    });
 }
 
 // ---- Loading ---------------------------------------------------------------------

@@ -18,6 +18,7 @@ public:
     ImageFilePanel *panel() const { return m_panel; }
     void onConnection(ConnectionEvent event) override;
 
+    void cmdSave_Click();
     void cmdRead_Click();
     void ReadTxtPublic_Click();
     // Puts one image value into the control its key names; keys it does not
@@ -30,12 +31,16 @@ public:
     // The open-file dialog; answers the chosen path, or nothing when the
     // dialog is cancelled. Replaceable so that a test chooses the file.
     std::function<QString()> chooseImageFile;
+    // The save dialog, proposing a file name; answers the chosen path, or
+    // nothing when it is cancelled. It never asks about overwriting: the
+    // save asks once itself.
+    std::function<QString(const QString &proposed)> chooseSaveFile;
 
 private:
     // Applies the items in order; a refused value skips its item with one log
     // line under `logLabel`, and the rest still apply.
     void applyItems(const QList<ImageItem> &items, const char *logLabel);
-    void disableButtons();
+    void enableButtons(bool enabled);
 
     ImageFilePanel *m_panel;
 };

@@ -54,6 +54,10 @@ NetworkIdentityFeature::NetworkIdentityFeature(const FeatureContext &context, QO
     requests().writeMac = [this] { bt_MAC_Click(); };
     requests().systemBlockArriving.listen([this] { systemBlockArriving(); });
     requests().systemInformationShowing.listen([this] { systemInformationShowing(); });
+    requests().collectImage.listen([this](ImageRecord &record) {
+        for (std::size_t i = 0; i < record.mac.size(); ++i)
+            record.mac[i] = m_panel->txt_MAC[i]->text();
+    });
     requests().imageValue.listen([this](const ImageItemTarget &target, const QString &value) {
         if (target.field == ImageField::MacByte) {
             m_panel->txt_MAC.at(std::size_t(target.index))->setText(value);

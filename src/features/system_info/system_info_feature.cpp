@@ -116,6 +116,8 @@ SystemInfoFeature::SystemInfoFeature(const FeatureContext &context, QObject *par
     requests().productionDate = [this] { return m_panel->datePicker->date(); };
     requests().seriesText = [this] { return m_panel->txtSeries->text(); };
     requests().didoRead.listen([this](const DidoReading &reading) { showDidoItems(reading); });
+    requests().collectImage.listen([this](ImageRecord &record) { collectImage(record); });
+    requests().deviceTypeText = [this] { return m_panel->txtDeviceType->text(); };
     requests().imageValue.listen([this](const ImageItemTarget &target, const QString &value) {
         showImageValue(target, value);
     });
@@ -630,6 +632,42 @@ void SystemInfoFeature::showImageValue(const ImageItemTarget &target, const QStr
     default: // the MAC address and the keys shown nowhere
         break;
     }
+}
+
+void SystemInfoFeature::collectImage(ImageRecord &r) const
+{
+    const SystemInfoPanel &p = *m_panel;
+    r.serialNumber = p.lblNUM->text();
+    r.hardwareNumber = p.txthardwarenum->text();
+    r.series = p.txtSeries->text();
+    r.version = p.lblVersion->text();
+    r.moduleAddress = p.txtModuleAddr->text();
+    r.innerVersion = p.txtInnerVersion->text();
+    r.hardAddress = p.txtHardAddr->text();
+    r.udpPort = p.uPortTxt->text();
+    r.deviceId = p.txtDevID->text();
+    r.pdTag = p.txtPD_Tag->text();
+    for (std::size_t i = 0; i < r.ip.size(); ++i)
+        r.ip[i] = p.txtIp[i]->text();
+    for (std::size_t port = 0; port < r.ports.size(); ++port) {
+        ImagePortValues &v = r.ports[port];
+        v.parity = p.Combo6[port]->currentText();
+        v.dataBits = p.Combo7[port]->currentText();
+        v.stopBits = p.Combo8[port]->currentText();
+        v.baudRate = p.Combo9[port]->currentText();
+        v.protocol = p.Combo10[port]->currentText();
+        v.masterSlave = p.ComboMS[port]->currentText();
+        v.packetInterval = p.txt_RSDataTime[port]->text();
+    }
+    r.productionDate = imageDateText(p.datePicker->date());
+    r.productionTime = imageTimeText(p.timePicker->time());
+    r.battery = p.txtCellPressure->text();
+    r.diDebounce = p.txtDIPrevent->text();
+    r.slaveMaxErrors = p.txtSubErr->text();
+    r.slaveCommInterval = p.txtSubcommIntv->text();
+    r.slaveMaxWait = p.txtSubWaitTime->text();
+    r.scanControlWord = p.ScanCtrl->text();
+    r.scanInterval = p.ScanInterval->text();
 }
 
 // ---- Connection ------------------------------------------------------------------

@@ -59,6 +59,7 @@ private:
     void appendDump(const QByteArray &reply);
     void showDidoItems(const DidoReading &reading);
     void showImageValue(const ImageItemTarget &target, const QString &value);
+    void collectImage(ImageRecord &record) const;
     void checkFirmwareVersion();
     void clearDeviceBoxes();
     void setPortLists(bool enabled, bool cleared);

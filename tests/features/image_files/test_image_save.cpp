@@ -1,0 +1,239 @@
+// Saving the panel as a parameter image: the checks and questions before the
+// file is written, the write itself, and the image read back into a fresh
+// window.
+#include "app/form1.h"
+#include "core/codepage.h"
+#include "features/image_files/image_files_feature.h"
+#include "support/log_text.h"
+#include "support/scratch_dir.h"
+#include "support/serial_rig.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLineEdit>
+#include <QTimeEdit>
+#include <QtTest>
+
+using namespace kalmo;
+using rig::control;
+
+namespace {
+
+// A window filled by the start-up reads from a virtual KVRQ101.
+struct ReadWindow
+{
+    rig::SerialRig r;
+    QStringList questions; // every question asked, in order
+    bool answer = true;
+    QString chosen = QStringLiteral("pump");
+
+    ReadWindow()
+    {
+        Form1 &w = *r.w;
+        w.StartRun_Click();
+        QVERIFY(r.runToIdle());
+        // A PD tag that starts with the device type, as a saved one should.
+        control<QLineEdit>(w, "txtPD_Tag")->setText(QStringLiteral("KVRQ101 泵站一号"));
+        w.askQuestion = [this](const MessageBoxRequest &q) {
+            questions << q.text;
+            return answer;
+        };
+        w.imageFilesFeature->chooseImageFile = [] { return QString(); };
+        w.imageFilesFeature->chooseSaveFile = [this](const QString &) { return chosen; };
+    }
+    Form1 &w() { return *r.w; }
+    QLineEdit *box(const char *name) { return control<QLineEdit>(w(), name); }
+};
+
+QByteArray fileBytes(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every box and list the image carries, by objectName, with what it shows.
+QMap<QString, QString> imageControls(const Form1 &w)
+{
+    QMap<QString, QString> shown;
+    for (const char *name :
+         {"lblNUM", "txthardwarenum", "txtSeries", "txtModuleAddr", "txtInnerVersion",
+          "txtHardAddr", "uPortTxt", "txtDevID", "txtPD_Tag", "txtCellPressure", "txtDIPrevent",
+          "txtSubErr", "txtSubcommIntv", "txtSubWaitTime", "ScanCtrl", "ScanInterval"})
+        shown[name] = control<QLineEdit>(w, name)->text();
+    for (int i = 0; i < 4; ++i)
+        shown[QStringLiteral("txtIp_%1").arg(i)] =
+            control<QLineEdit>(w, QStringLiteral("txtIp_%1").arg(i))->text();
+    for (int i = 0; i < 6; ++i)
+        shown[QStringLiteral("txt_MAC_%1").arg(i)] =
+            control<QLineEdit>(w, QStringLiteral("txt_MAC_%1").arg(i))->text();
+    for (int p = 0; p < 2; ++p) {
+        for (const char *list : {"Combo6", "Combo7", "Combo8", "Combo9", "Combo10", "ComboMS"}) {
+            const QString name = QStringLiteral("%1_%2").arg(QLatin1String(list)).arg(p);
+            shown[name] = control<QComboBox>(w, name)->currentText();
+        }
+        shown[QStringLiteral("txt_RSDataTime_%1").arg(p)] =
+            control<QLineEdit>(w, QStringLiteral("txt_RSDataTime_%1").arg(p))->text();
+    }
+    shown["lblVersion"] = control<QLabel>(w, "lblVersion")->text();
+    shown["datePicker"] = control<QDateEdit>(w, "datePicker")->date().toString(Qt::ISODate);
+    shown["timePicker"] = control<QTimeEdit>(w, "timePicker")->time().toString(Qt::ISODate);
+    return shown;
+}
+
+} // namespace
+
+class TestImageSave : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<ScratchWorkingDir>();
+        QVERIFY(m_dir->isValid());
+    }
+    void cleanup() { m_dir.reset(); }
+
+    void savedImageLoadsIntoAFreshWindow();
+    void refusals_data();
+    void refusals();
+    void overwriteIsAskedOnce_data();
+    void overwriteIsAskedOnce();
+    void cancelledOrFailedSave();
+    void composedSerialNumberIsAccepted();
+
+private:
+    std::unique_ptr<ScratchWorkingDir> m_dir;
+};
+
+void TestImageSave::savedImageLoadsIntoAFreshWindow()
+{
+    ReadWindow a;
+    // A tag whose second bytes are "|" and the separator byte.
+    const QString tag = QStringLiteral("KVRQ101") + cp936::decode(QByteArray("\x81\x7C\x81\x80"));
+    a.box("txtPD_Tag")->setText(tag);
+    QString proposed;
+    a.w().imageFilesFeature->chooseSaveFile = [&proposed](const QString &name) {
+        proposed = name;
+        return QStringLiteral("pump");
+    };
+    a.w().imageFilesFeature->cmdSave_Click();
+
+    QCOMPARE(proposed, a.box("lblNUM")->text());
+    QCOMPARE(a.w().Text2->text(), QStringLiteral("信息存盘成功"));
+    QVERIFY(a.questions.isEmpty());
+    const QByteArray bytes = fileBytes(QStringLiteral("pump.txt")); // ".txt" added
+    QCOMPARE(bytes.count("\r\n"), 52);
+    QCOMPARE(bytes.count('\x80') - 1, 44); // one item separator per item, one in the tag
+    QVERIFY(bytes.startsWith(cp936::encode(QStringLiteral("设备序号")) + '\x80' +
+                             a.box("lblNUM")->text().toLatin1() + "|\r\n"));
+
+    QList<MessageBoxRequest> boxes;
+    const auto b = rig::steppedWindow(ProgramOptions{}, &boxes);
+    control<QLineEdit>(*b, "txtISOAddr")->setText(QStringLiteral("pump.txt"));
+    b->imageFilesFeature->ReadTxtPublic_Click();
+    const QMap<QString, QString> loaded = imageControls(*b);
+    const QMap<QString, QString> saved = imageControls(a.w());
+    // An empty box is written as "0".
+    for (auto it = saved.begin(); it != saved.end(); ++it)
+        QCOMPARE(loaded.value(it.key()), it.value().isEmpty() ? QStringLiteral("0") : it.value());
+    QCOMPARE(control<QLineEdit>(*b, "txtPD_Tag")->text(), tag);
+    QVERIFY(boxes.isEmpty());
+    QVERIFY2(logText().isEmpty(), qPrintable(logText()));
+}
+
+void TestImageSave::refusals_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("question"); // empty: none asked
+    QTest::addColumn<QString>("message");  // empty: none shown
+    QTest::newRow("unknown device type") << "txtDeviceType"
+                                         << "ABC123"
+                                         << ""
+                                         << "“设备类型”不正确，无法保存镜像！";
+    QTest::newRow("PD tag of another type") << "txtPD_Tag"
+                                            << "KVRX201 pump"
+                                            << "“PDTag”与“设备类型”不符，是否确定保存？"
+                                            << "";
+    QTest::newRow("serial number of another type") << "lblNUM"
+                                                   << "79201512090001"
+                                                   << "“设备序列号”与“设备类型”不符，是否确定保存？"
+                                                   << "";
+    QTest::newRow("a bar in a value") << "txtSubErr"
+                                      << "3|4"
+                                      << ""
+                                      << "“从设备最大错误次数”含有非法字符“|”或“€”，无法保存镜像！";
+    QTest::newRow("a euro sign in a value") << "txtDevID"
+                                            << "02€"
+                                            << ""
+                                            << "“DeviceID号”含有非法字符“|”或“€”，无法保存镜像！";
+}
+
+void TestImageSave::refusals()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, value);
+    QFETCH(QString, question);
+    QFETCH(QString, message);
+    ReadWindow a;
+    a.answer = false;
+    a.box(qPrintable(box))->setText(value);
+    // A serial number also names its model: the panel keeps showing KVRQ101.
+    if (box != QStringLiteral("txtDeviceType")) a.box("txtDeviceType")->setText("KVRQ101");
+    a.w().imageFilesFeature->cmdSave_Click();
+    QCOMPARE(a.questions, question.isEmpty() ? QStringList() : QStringList{question});
+    QCOMPARE(a.r.boxes.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty()) QCOMPARE(a.r.boxes[0].text, message);
+    QVERIFY(!QFile::exists(QStringLiteral("pump.txt")));
+}
+
+void TestImageSave::overwriteIsAskedOnce_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("No keeps the file") << false;
+    QTest::newRow("Yes replaces it") << true;
+}
+
+void TestImageSave::overwriteIsAskedOnce()
+{
+    QFETCH(bool, answer);
+    QFile old(QStringLiteral("pump.txt"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old image");
+    old.close();
+    ReadWindow a;
+    a.answer = answer;
+    a.w().imageFilesFeature->cmdSave_Click();
+    QCOMPARE(a.questions, QStringList{QStringLiteral("文件已存在，是否要覆盖？")});
+    QCOMPARE(fileBytes(QStringLiteral("pump.txt")) == "old image", !answer);
+}
+
+void TestImageSave::cancelledOrFailedSave()
+{
+    ReadWindow a;
+    a.chosen.clear(); // cancelled
+    a.w().imageFilesFeature->cmdSave_Click();
+    QVERIFY(a.r.boxes.isEmpty());
+    QVERIFY(logText().isEmpty());
+
+    a.chosen = QStringLiteral("no-such-folder/pump.txt");
+    a.w().imageFilesFeature->cmdSave_Click();
+    QCOMPARE(a.r.boxes.size(), 1);
+    QCOMPARE(a.r.boxes[0].text, QStringLiteral("镜像文件保存失败：no-such-folder/pump.txt"));
+    QVERIFY(logText().contains(QStringLiteral("\"cmdSave_Click(Form1)\"")));
+}
+
+// The parameter write composes a KVRQ101 number as "090…": no question.
+void TestImageSave::composedSerialNumberIsAccepted()
+{
+    ReadWindow a;
+    a.box("lblNUM")->setText(QStringLiteral("0902015120900001"));
+    a.box("txtDeviceType")->setText(QStringLiteral("KVRQ101"));
+    a.w().imageFilesFeature->cmdSave_Click();
+    QVERIFY(a.questions.isEmpty());
+    QVERIFY(QFile::exists(QStringLiteral("pump.txt")));
+}
+
+QTEST_MAIN(TestImageSave)
+#include "test_image_save.moc"
