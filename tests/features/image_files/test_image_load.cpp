@@ -65,6 +65,7 @@ private slots:
     void browseKeepsThePathOnCancel();
     void commandLineRecord_data();
     void commandLineRecord();
+    void automaticStartHappensOnce();
 
 private:
     std::unique_ptr<ScratchWorkingDir> m_dir;
@@ -234,6 +235,23 @@ void TestImageLoad::commandLineRecord()
     QCOMPARE(win.index("Combo9_0"), baud);
     QCOMPARE(win.w->Time2Start->isActive(), starts);
     QVERIFY(win.w->Time2Start->isSingleShot());
+}
+
+// The automatic start runs once, also when it fails with a box left open.
+void TestImageLoad::automaticStartHappensOnce()
+{
+    ProgramOptions options;
+    options.ports = {QStringLiteral("COM7")}; // no such port on the fake link
+    options.commandLineRecord = item("序列号", "5");
+    Form1 w(options, rig::fakeLinks());
+    QList<MessageBoxRequest> boxes;
+    w.showMessageBox = [&boxes](const MessageBoxRequest &request) { boxes.append(request); };
+    QVERIFY(w.Time2Start->isActive());
+    QTRY_COMPARE(boxes.size(), 1);
+    QTest::qWait(3 * w.Time2Start->interval());
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("请注意串行口错误!"));
+    QVERIFY(!w.Time2Start->isActive());
 }
 
 QTEST_MAIN(TestImageLoad)

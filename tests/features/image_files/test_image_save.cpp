@@ -94,6 +94,7 @@ private slots:
     }
     void cleanup() { m_dir.reset(); }
 
+    void savedFileHoldsThePanel();
     void savedImageLoadsIntoAFreshWindow();
     void refusals_data();
     void refusals();
@@ -106,6 +107,121 @@ private slots:
 private:
     std::unique_ptr<ScratchWorkingDir> m_dir;
 };
+
+// The panel after the start-up reads from a virtual KVRQ101, saved: the whole
+// file, line by line. Boxes the reads leave empty are written as "0".
+void TestImageSave::savedFileHoldsThePanel()
+{
+    ReadWindow a;
+    a.w().imageFilesFeature->cmdSave_Click();
+    const char *const lines[] = {"设备序号\t"
+                                 "90201512090001|",
+                                 "硬件版号\t"
+                                 "200000000000000|",
+                                 "序列号\t"
+                                 "1|",
+                                 "版本号\t"
+                                 "2.1|",
+                                 "模块地址\t"
+                                 "1|",
+                                 "内版本号\t"
+                                 "3.305|",
+                                 "硬地址\t"
+                                 "0|",
+                                 "软地址\t"
+                                 "1|",
+                                 "UDP端口号\t"
+                                 "5000|",
+                                 "~",
+                                 "DeviceID号\t"
+                                 "02000000000000000090201512090001|",
+                                 "PD_Tag标识\t"
+                                 "KVRQ101 泵站一号|",
+                                 "~",
+                                 "0段IP地址\t"
+                                 "127|",
+                                 "1段IP地址\t"
+                                 "0|",
+                                 "2段IP地址\t"
+                                 "0|",
+                                 "3段IP地址\t"
+                                 "2|",
+                                 "~",
+                                 "0段MAC地址\t"
+                                 "00|",
+                                 "1段MAC地址\t"
+                                 "FE|",
+                                 "2段MAC地址\t"
+                                 "0F|",
+                                 "3段MAC地址\t"
+                                 "0C|",
+                                 "4段MAC地址\t"
+                                 "09|",
+                                 "5段MAC地址\t"
+                                 "01|",
+                                 "~",
+                                 "0号串口检验位\t"
+                                 "无校验|",
+                                 "0号串口数据位\t"
+                                 "8位|",
+                                 "0号串口停止位\t"
+                                 "1位|",
+                                 "0号串口波特率\t"
+                                 "9600bps|",
+                                 "0号串口通讯协议\t"
+                                 "ModbusRTU|",
+                                 "0号串口主从口\t"
+                                 "从|",
+                                 "0号串口数据包通讯时间间隔\t"
+                                 "4|",
+                                 "~",
+                                 "1号串口检验位\t"
+                                 "无校验|",
+                                 "1号串口数据位\t"
+                                 "8位|",
+                                 "1号串口停止位\t"
+                                 "1位|",
+                                 "1号串口波特率\t"
+                                 "9600bps|",
+                                 "1号串口通讯协议\t"
+                                 "ModbusRTU|",
+                                 "1号串口主从口\t"
+                                 "主|",
+                                 "1号串口数据包通讯时间间隔\t"
+                                 "4|",
+                                 "~",
+                                 "生产时间 年月日\t"
+                                 "2015-12-9|",
+                                 "生产时间 时分秒\t"
+                                 "10-30-0|",
+                                 "~",
+                                 "电池电压\t"
+                                 "0|",
+                                 "DI防抖时间\t"
+                                 "10|",
+                                 "从设备最大错误次数\t"
+                                 "3|",
+                                 "从设备通讯时间间隔\t"
+                                 "100|",
+                                 "从设备最大等待时间\t"
+                                 "500|",
+                                 "从设备自恢复扫描控制字\t"
+                                 "0|",
+                                 "从设备自恢复扫描时间间隔\t"
+                                 "0|",
+                                 "~"};
+    // The lines are UTF-8 with a tab for the separator: each part in code page
+    // 936, joined by the byte 0x80.
+    QByteArray expected;
+    for (const char *line : lines) {
+        const QList<QByteArray> parts = QByteArray(line).split('\t');
+        for (qsizetype i = 0; i < parts.size(); ++i)
+            expected += (i ? QByteArray("\x80") : QByteArray()) +
+                        cp936::encode(QString::fromUtf8(parts[i]));
+        expected += "\r\n";
+    }
+    QCOMPARE(fileBytes(QStringLiteral("pump.txt")), expected);
+}
 
 void TestImageSave::savedImageLoadsIntoAFreshWindow()
 {
