@@ -1,11 +1,9 @@
 // The command-line record applied to the whole main window: arbitrary text
 // (as UTF-8 arguments arrive) put through the image reader and every panel
 // control a key names. No crash, no hang, no read out of bounds.
-#include "app/form1.h"
+#include "fuzz_window.h"
 #include "features/image_files/image_files_feature.h"
-#include "transport/fake_links.h"
 
-#include <QApplication>
 
 #include <cstdint>
 
@@ -15,22 +13,7 @@ namespace {
 
 Form1 &window()
 {
-    static int argc = 1;
-    static char name[] = "fuzz_command_line_record";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = [] {
-        // Error logs are appended in the working directory: run from a scratch one.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    Q_UNUSED(app);
-    static Form1 *form = [] {
-        auto *f = new Form1(ProgramOptions{},
-                            WindowTransports{fakeTransports(), [] { return QStringList(); }});
-        f->showMessageBox = [](const MessageBoxRequest &) {};
-        f->askQuestion = [](const MessageBoxRequest &) { return false; };
-        return f;
-    }();
+    static Form1 *form = makeFuzzWindow(ProgramOptions{});
     return *form;
 }
 

@@ -5,11 +5,9 @@
 // (bit 6) and whether the datagram's first byte is kept as it is (bit 7) or
 // made a good reply of the request's service. The sequence number is made to
 // match, so the decoders see the data.
+#include "fuzz_window.h"
 #include "protocol/network_replies.h"
-#include "app/form1.h"
-#include "transport/fake_links.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 
@@ -27,23 +25,10 @@ const QString kDeviceId = QStringLiteral("fuzzdump");
 
 Form1 &window()
 {
-    static int argc = 1;
-    static char name[] = "fuzz_network_receive";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = [] {
-        // Error logs are appended in the working directory: run from a scratch one.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    Q_UNUSED(app);
     static Form1 *form = [] {
         ProgramOptions options;
         options.link = ProgramOptions::Link::Network;
-        // On the in-memory links, and no port of the host is probed.
-        auto *f =
-            new Form1(options, WindowTransports{fakeTransports(), [] { return QStringList(); }});
-        f->showMessageBox = [](const MessageBoxRequest &) {};
-        return f;
+        return makeFuzzWindow(options);
     }();
     return *form;
 }

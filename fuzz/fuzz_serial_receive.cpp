@@ -2,11 +2,9 @@
 // function number and every decode behind it. The first input byte chooses
 // how the rest arrives: raw, or wrapped in a sound frame (header, CRC,
 // trailer) so that the decoders see it.
+#include "fuzz_window.h"
 #include "protocol/frames.h"
-#include "app/form1.h"
-#include "transport/fake_links.h"
 
-#include <QApplication>
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,22 +15,7 @@ namespace {
 
 Form1 &window()
 {
-    static int argc = 1;
-    static char name[] = "fuzz_serial_receive";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = [] {
-        // Error logs are appended in the working directory: run from a scratch one.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    Q_UNUSED(app);
-    static Form1 *form = [] {
-        // On the in-memory links, and no port of the host is probed.
-        auto *f = new Form1(ProgramOptions{},
-                            WindowTransports{fakeTransports(), [] { return QStringList(); }});
-        f->showMessageBox = [](const MessageBoxRequest &) {};
-        return f;
-    }();
+    static Form1 *form = makeFuzzWindow(ProgramOptions{});
     return *form;
 }
 
