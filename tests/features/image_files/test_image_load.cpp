@@ -66,6 +66,7 @@ private slots:
     void commandLineRecord_data();
     void commandLineRecord();
     void automaticStartHappensOnce();
+    void recordSkipsARefusedValue();
 
 private:
     std::unique_ptr<ScratchWorkingDir> m_dir;
@@ -252,6 +253,20 @@ void TestImageLoad::automaticStartHappensOnce()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].title, QStringLiteral("请注意串行口错误!"));
     QVERIFY(!w.Time2Start->isActive());
+}
+
+// A refused value in the record skips its item with one log line; the items
+// after it still apply.
+void TestImageLoad::recordSkipsARefusedValue()
+{
+    ProgramOptions options;
+    options.commandLineRecord = item("1号串口检验位", "") + item("序列号", "5");
+    Window win(options);
+    QCOMPARE(win.index("Combo6_1"), -1);
+    QCOMPARE(win.text("txtSeries"), QStringLiteral("5"));
+    const QStringList lines = logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY(lines[0].contains(QStringLiteral("\"AnalysisParam(Form1)\"")));
 }
 
 QTEST_MAIN(TestImageLoad)
