@@ -38,4 +38,12 @@ quint16 CrcCheck(const QByteArray &buffer, qsizetype checksumLength)
     return crc16Modbus(QByteArrayView(buffer).sliced(first, last - first + 1));
 }
 
+quint32 crc32(QByteArrayView bytes)
+{
+    quint32 reg = 0xFFFFFFFFu;
+    for (const char c : bytes)
+        reg = (reg >> 8) ^ kCrc32Table[(reg ^ static_cast<quint8>(c)) & 0xFFu];
+    return reg ^ 0xFFFFFFFFu;
+}
+
 } // namespace kalmo

@@ -1,5 +1,5 @@
 // CRC-16/MODBUS: known values, the table against the bitwise reference, and
-// the frame checksum range with its bounds.
+// the frame checksum range with its bounds; CRC-32 known values.
 #include "protocol/crc.h"
 #include "core/error_log.h"
 
@@ -23,6 +23,8 @@ private slots:
     void frameRange();
     void frameRangeOutOfBounds_data();
     void frameRangeOutOfBounds();
+    void crc32Values_data();
+    void crc32Values();
 };
 
 void TestCrc::knownValues_data()
@@ -144,6 +146,26 @@ void TestCrc::frameRangeOutOfBounds()
     } catch (const ProcedureError &e) {
         QCOMPARE(e.description(), QStringLiteral("下标越界"));
     }
+}
+
+void TestCrc::crc32Values_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<quint32>("crc");
+    QTest::newRow("check string") << QByteArray("123456789") << 0xCBF43926u;
+    QTest::newRow("empty") << QByteArray() << 0x00000000u;
+    // One byte b gives 0xFF000000 ^ table[0xFF ^ b]: table[0] = 0,
+    // table[0x80] = the polynomial, table[0xFF] = 0x2D02EF8D.
+    QTest::newRow("FF") << QByteArray::fromHex("FF") << 0xFF000000u;
+    QTest::newRow("7F") << QByteArray::fromHex("7F") << 0x12B88320u;
+    QTest::newRow("00") << QByteArray::fromHex("00") << 0xD202EF8Du;
+}
+
+void TestCrc::crc32Values()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(quint32, crc);
+    QCOMPARE(crc32(bytes), crc);
 }
 
 QTEST_APPLESS_MAIN(TestCrc)
