@@ -1,6 +1,7 @@
 #include "protocol/image_file.h"
 
 #include "core/codepage.h"
+#include "protocol/sys_param_block.h"
 
 #include <QHash>
 #include <QStringList>
@@ -130,7 +131,8 @@ const QHash<QString, ImageItemTarget> &keyTable()
     return table;
 }
 
-// The value texts of every list the image reader fills, group by group.
+// The value texts of the lists the image reader fills besides the port lists,
+// group by group; the port lists' texts are the panel's own items.
 struct ValueRow
 {
     const char16_t *text;
@@ -139,20 +141,6 @@ struct ValueRow
 
 // clang-format off
 constexpr ValueRow kValueTexts[] = {
-    // Parity
-    {u"无校验", 0}, {u"奇校验", 1}, {u"偶校验", 2}, {u"空格校验", 3}, {u"Mark校验", 4},
-    // Data bits
-    {u"8位", 0}, {u"7位", 1},
-    // Stop bits
-    {u"1位", 0}, {u"2位", 1},
-    // Baud rate
-    {u"1200bps", 0}, {u"2400bps", 1}, {u"4800bps", 2}, {u"9600bps", 3}, {u"19200bps", 4},
-    {u"38400bps", 5}, {u"57600bps", 6}, {u"115200bps", 7}, {u"500K bps", 8}, {u"1M bps", 9},
-    // Protocol
-    {u"Debug", 0}, {u"ModbusRTU", 1}, {u"ModbusASII", 2}, {u"Adam", 3}, {u"Panasoic", 4},
-    {u"S7-200", 5}, {u"OMRON", 6},
-    // Master/slave
-    {u"从", 0}, {u"主", 1},
     // Yes/no
     {u"NO", 0}, {u"YES", 1},
     // Input type; the empty text is a type of its own
@@ -371,7 +359,12 @@ QList<ImageItem> readImageFile(const QByteArray &bytes)
 
 int ImageValueIndex(const QString &text)
 {
-    // No text is in two groups; were one added twice, its first row would win.
+    // No text is in two groups; were one added twice, its first group would win.
+    for (const PortList list : {PortList::Parity, PortList::DataBits, PortList::StopBits,
+                                PortList::Baud, PortList::Protocol})
+        if (const qsizetype index = portListItems(list).indexOf(text); index >= 0)
+            return int(index);
+    if (const qsizetype index = roleListItems().indexOf(text); index >= 0) return int(index);
     for (const ValueRow &row : kValueTexts)
         if (text == QStringView(row.text)) return row.index;
     return 0;
