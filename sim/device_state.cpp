@@ -77,14 +77,6 @@ void DeviceClock::set(const QDateTime &reading, quint8 weekday, qint64 tick)
         (weekday >= 1 && weekday <= 7) ? weekday : static_cast<quint8>(reading.date().dayOfWeek());
 }
 
-quint32 imageChecksum(const QByteArray &image)
-{
-    quint32 sum = 0;
-    for (const char c : image)
-        sum += static_cast<quint8>(c);
-    return sum;
-}
-
 ParameterSet ParameterSet::capture(const DeviceState &state)
 {
     ParameterSet set;

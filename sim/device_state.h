@@ -206,22 +206,27 @@ struct Maintenance
 };
 
 // A firmware transfer and the image it stored. Packets are 512 bytes and carry
-// no index: they are appended in the order they arrive.
+// no index: they are appended in the order they arrive. The loader gives an
+// open transfer up when no start, size or packet has come for kLoaderIdleMs,
+// when a new start arrives, or when a packet fails; the stored image then
+// stays the one before.
 inline constexpr int kFirmwarePacketSize = 512;
+inline constexpr qint64 kLoaderIdleMs = 3000;
 
 struct FirmwareStore
 {
     bool transferOpen = false; // between a start and the last announced packet
+    bool fastLine = false;     // the serial size command was acknowledged: packets come at 115200
+    bool silent = false;       // fallen silent at a packet: nothing is answered until it gives up
     int announcedPackets = 0;
-    QByteArray receiving; // packets of the open transfer
-    int strayPackets = 0; // packets outside a transfer or beyond the count
+    QByteArray receiving;        // packets of the open transfer
+    qint64 lastActivityTick = 0; // when the open transfer last took a start, size or packet
+    int strayPackets = 0;        // packets outside a transfer or beyond the count
     int completedTransfers = 0;
-    QByteArray image;          // the last complete image
-    quint32 imageChecksum = 0; // sum of the image bytes, modulo 2^32
+    int abandonedTransfers = 0;
+    QByteArray image;       // the last complete image: the packets' bytes, padding included
+    quint32 imageCrc32 = 0; // CRC-32 of the image
 };
-
-// The 32-bit byte sum used as the stored image's checksum.
-quint32 imageChecksum(const QByteArray &image);
 
 // ---- Saved parameters -------------------------------------------------------
 

@@ -93,6 +93,10 @@ const char *faultName(ReplyFault fault)
         return " (error status)";
     case ReplyFault::WrongSequence:
         return " (wrong sequence)";
+    case ReplyFault::PacketFailed:
+        return " (packet failed)";
+    case ReplyFault::Silent:
+        return " (loader silent)";
     }
     return "";
 }
@@ -192,6 +196,15 @@ int main(int argc, char *argv[])
          QStringLiteral("P")},
         {QStringLiteral("delay"), QStringLiteral("Wait MS milliseconds before each reply."),
          QStringLiteral("MS")},
+        {QStringLiteral("fail-packet"),
+         QStringLiteral("Refuse firmware packet K of every transfer (counted from 0): a serial "
+                        "reply with a bad CRC, a network reply with status 11; the transfer is "
+                        "abandoned."),
+         QStringLiteral("K")},
+        {QStringLiteral("silent-at-packet"),
+         QStringLiteral("From firmware packet K of a transfer on, answer nothing on either link "
+                        "until the loader gives up (3 s without a packet)."),
+         QStringLiteral("K")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the fault generator (default 1)."),
          QStringLiteral("N")},
         {QStringLiteral("animate-inputs"),
@@ -236,6 +249,10 @@ int main(int argc, char *argv[])
     faults.errorStatusProbability = probabilityOption(parser, QStringLiteral("error-status"));
     faults.wrongSequenceProbability = probabilityOption(parser, QStringLiteral("wrong-sequence"));
     faults.delayMs = int(integerOption(parser, QStringLiteral("delay"), 10, 0, 600000, 0));
+    faults.failPacket =
+        int(integerOption(parser, QStringLiteral("fail-packet"), 10, 0, 0xFFFF, -1));
+    faults.silentAtPacket =
+        int(integerOption(parser, QStringLiteral("silent-at-packet"), 10, 0, 0xFFFF, -1));
     faults.seed = quint64(integerOption(parser, QStringLiteral("seed"), 10, 0,
                                         std::numeric_limits<qint64>::max(), 1));
     const bool verbose = parser.isSet(QStringLiteral("verbose"));
@@ -262,12 +279,17 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     int completedTransfers = 0;
+    int abandonedTransfers = 0;
     const auto reportFirmware = [&] {
         const FirmwareStore &fw = controller.state().firmware;
+        if (fw.abandonedTransfers != abandonedTransfers) {
+            abandonedTransfers = fw.abandonedTransfers;
+            std::fprintf(stderr, "firmware transfer abandoned, the stored image kept\n");
+        }
         if (fw.completedTransfers != completedTransfers) {
             completedTransfers = fw.completedTransfers;
-            std::fprintf(stderr, "firmware image stored: %lld bytes, checksum %08X\n",
-                         static_cast<long long>(fw.image.size()), fw.imageChecksum);
+            std::fprintf(stderr, "firmware image stored: %lld bytes, CRC-32 %08X\n",
+                         static_cast<long long>(fw.image.size()), unsigned(fw.imageCrc32));
         }
     };
     QObject::connect(&udp, &UdpEndpoint::requestServed, &app, [&](const NetworkExchange &e) {
@@ -288,13 +310,16 @@ int main(int argc, char *argv[])
                 const SerialFunction *f = exchange.functionNumber >= 0
                                               ? findSerialFunction(quint8(exchange.functionNumber))
                                               : nullptr;
-                std::fprintf(
-                    stderr, "fn %d %s: %s%s\n", exchange.functionNumber,
-                    f ? f->description : "unknown",
-                    exchange.requestSound
-                        ? qPrintable(QStringLiteral("%1-byte reply").arg(exchange.reply.size()))
-                        : "no reply",
-                    faultName(exchange.fault));
+                const QString outcome =
+                    exchange.wrongRate ? QStringLiteral("not understood at %1 Bd, %2 Bd expected")
+                                             .arg(controller.lineRate())
+                                             .arg(controller.expectedLineRate())
+                    : exchange.requestSound
+                        ? QStringLiteral("%1-byte reply").arg(exchange.reply.size())
+                        : QStringLiteral("no reply");
+                std::fprintf(stderr, "fn %d %s: %s%s\n", exchange.functionNumber,
+                             f ? f->description : "unknown", qPrintable(outcome),
+                             faultName(exchange.fault));
             }
             reportFirmware();
         });

@@ -1,16 +1,18 @@
 #include "virtual_controller.h"
 
-#include "device_blocks.h"
-#include "protocol/crc.h"
-#include "protocol/frames.h"
-#include "network_service.h"
-#include "serial_functions.h"
 #include "core/bytes.h"
 #include "core/error_log.h"
+#include "device_blocks.h"
+#include "line_rate.h"
+#include "network_service.h"
+#include "protocol/crc.h"
+#include "protocol/frames.h"
+#include "serial_functions.h"
 
 #include <QElapsedTimer>
 
 #include <memory>
+#include <utility>
 
 namespace kalmo::sim {
 
@@ -103,10 +105,24 @@ bool VirtualController::setInput(int channel, bool on)
     return true;
 }
 
+qint32 VirtualController::expectedLineRate() const
+{
+    return m_state.firmware.fastLine && !loaderIdle() ? kUpgradeLineRate : kNormalLineRate;
+}
+
 SerialExchange VirtualController::serveSerial(const QByteArray &request)
 {
     SerialExchange exchange;
     if (request.size() >= 3) exchange.functionNumber = static_cast<quint8>(request[2]);
+    giveUpIdleTransfer();
+    if (m_state.firmware.silent) {
+        exchange.fault = ReplyFault::Silent;
+        return exchange;
+    }
+    if (m_lineRate != 0 && m_lineRate != expectedLineRate()) {
+        exchange.wrongRate = true;
+        return exchange;
+    }
     if (!soundFrame(request)) return exchange;
     const quint8 number = static_cast<quint8>(request[2]);
     const SerialFunction *function = findSerialFunction(number);
@@ -119,11 +135,20 @@ SerialExchange VirtualController::serveSerial(const QByteArray &request)
     } catch (const ProcedureError &) {
         answered = false; // a request the handler could not read
     }
+    const ReplyFault loaderFault = std::exchange(m_loaderFault, ReplyFault::None);
+    if (loaderFault == ReplyFault::Silent) exchange.fault = loaderFault;
     if (!answered) return exchange;
 
     exchange.requestSound = true;
     exchange.cleanReply = buildSerialFrame(number, data);
     Q_ASSERT(function->replyLength <= 0 || exchange.cleanReply.size() == function->replyLength);
+    if (loaderFault == ReplyFault::PacketFailed) {
+        exchange.fault = loaderFault;
+        exchange.reply = exchange.cleanReply;
+        const qsizetype crc = exchange.reply.size() - 4;
+        setLe16At(exchange.reply, crc, static_cast<quint16>(~le16At(exchange.reply, crc)));
+        return exchange;
+    }
     exchange.reply = applyFaults(exchange.cleanReply, exchange.fault);
     return exchange;
 }
@@ -174,19 +199,48 @@ QByteArray VirtualController::applyFaults(const QByteArray &reply, ReplyFault &f
     return reply;
 }
 
+// The loader has had nothing for too long: what it holds open is given up
+// at the next request.
+bool VirtualController::loaderIdle() const
+{
+    const FirmwareStore &fw = m_state.firmware;
+    return fw.transferOpen && tick() - fw.lastActivityTick >= kLoaderIdleMs;
+}
+
+void VirtualController::giveUpIdleTransfer()
+{
+    if (loaderIdle()) abandonTransfer();
+}
+
+// The open transfer goes; the stored image stays the one before.
+void VirtualController::abandonTransfer()
+{
+    FirmwareStore &fw = m_state.firmware;
+    fw.transferOpen = false;
+    fw.fastLine = false;
+    fw.silent = false;
+    fw.announcedPackets = 0;
+    fw.receiving.clear();
+    ++fw.abandonedTransfers;
+}
+
 void VirtualController::startFirmwareTransfer()
 {
     FirmwareStore &fw = m_state.firmware;
+    if (fw.transferOpen) abandonTransfer();
     fw.transferOpen = true;
-    fw.announcedPackets = 0;
-    fw.receiving.clear();
+    fw.lastActivityTick = tick();
 }
 
-void VirtualController::announceFirmwarePackets(int count)
+void VirtualController::announceFirmwarePackets(int count, bool serial)
 {
     // Packets received before the count start again.
-    m_state.firmware.announcedPackets = count;
-    m_state.firmware.receiving.clear();
+    FirmwareStore &fw = m_state.firmware;
+    fw.announcedPackets = count;
+    fw.receiving.clear();
+    fw.lastActivityTick = tick();
+    // The serial packets follow at the upgrade rate.
+    fw.fastLine = serial && fw.transferOpen && count > 0;
 }
 
 void VirtualController::stopAndClear()
@@ -203,23 +257,34 @@ void VirtualController::restoreSaved(quint8 groups)
     if (m_state.savedParameters) m_state.savedParameters->restoreInto(m_state, groups);
 }
 
-void VirtualController::receivePacket(const QByteArray &packet)
+// Stores one packet of the open transfer. Answers the loader fault it hit.
+ReplyFault VirtualController::receivePacket(const QByteArray &packet)
 {
     FirmwareStore &fw = m_state.firmware;
-    const bool wanted =
-        fw.transferOpen && fw.receiving.size() / kFirmwarePacketSize < fw.announcedPackets;
-    if (!wanted) {
+    const int number = int(fw.receiving.size() / kFirmwarePacketSize);
+    if (!fw.transferOpen || number >= fw.announcedPackets) {
         ++fw.strayPackets;
-        return;
+        return ReplyFault::None;
+    }
+    fw.lastActivityTick = tick();
+    if (number == m_faults.silentAtPacket) {
+        fw.silent = true;
+        return ReplyFault::Silent;
+    }
+    if (number == m_faults.failPacket) {
+        abandonTransfer();
+        return ReplyFault::PacketFailed;
     }
     fw.receiving.append(packet);
-    if (fw.receiving.size() / kFirmwarePacketSize == fw.announcedPackets) {
+    if (number + 1 == fw.announcedPackets) {
         fw.image = fw.receiving;
-        fw.imageChecksum = imageChecksum(fw.image);
+        fw.imageCrc32 = crc32(fw.image);
         fw.receiving.clear();
         fw.transferOpen = false;
+        fw.fastLine = false;
         ++fw.completedTransfers;
     }
+    return ReplyFault::None;
 }
 
 // The data part of the reply (between the function number and the CRC).
@@ -286,10 +351,11 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
         startFirmwareTransfer();
         return {};
     case 46:
-        announceFirmwarePackets(le16At(request, 3));
+        announceFirmwarePackets(le16At(request, 3), true);
         return data(2);
     case 47:
-        receivePacket(data(kFirmwarePacketSize));
+        m_loaderFault = receivePacket(data(kFirmwarePacketSize));
+        answered = m_loaderFault != ReplyFault::Silent;
         return {};
     case 52:
         s.factoryParameters.restoreInto(s, AllGroups);
@@ -400,6 +466,11 @@ NetworkExchange VirtualController::serveNetwork(const QByteArray &datagram)
     exchange.request = parseNetworkRequest(datagram);
     if (!exchange.request) return exchange;
     const NetworkRequest &r = *exchange.request;
+    giveUpIdleTransfer();
+    if (m_state.firmware.silent) {
+        exchange.fault = ReplyFault::Silent;
+        return exchange;
+    }
 
     // Five draws for every request, so one option does not shift the others.
     const bool drop = draw() < m_faults.dropProbability;
@@ -431,6 +502,14 @@ NetworkExchange VirtualController::serveNetwork(const QByteArray &datagram)
         } catch (const ProcedureError &) {
             data.reset(); // a payload the block could not read
         }
+    }
+    if (const ReplyFault loaderFault = std::exchange(m_loaderFault, ReplyFault::None);
+        loaderFault != ReplyFault::None) {
+        // Refused or unanswered as the loader says, with no other fault on top.
+        exchange.fault = loaderFault;
+        if (loaderFault == ReplyFault::PacketFailed)
+            exchange.reply = exchange.cleanReply = reply(NetworkStatus::Refused);
+        return exchange;
     }
     exchange.served = data.has_value();
     exchange.cleanReply = data ? reply(NetworkStatus::Done, *data) : reply(NetworkStatus::Refused);
@@ -532,12 +611,12 @@ bool VirtualController::applyNetworkWrite(const NetworkRequest &r)
             return true;
         case 1:
             if (n != 2) return false;
-            announceFirmwarePackets(le16At(p, 0));
+            announceFirmwarePackets(le16At(p, 0), false);
             return true;
         case 2:
             if (n != kFirmwarePacketSize) return false;
-            receivePacket(p);
-            return true;
+            m_loaderFault = receivePacket(p);
+            return m_loaderFault == ReplyFault::None;
         case 4:
             return n == kWriteImageLength && applyWriteImage(s, p);
         case 9: {

@@ -31,6 +31,13 @@ struct FaultOptions
     double wrongSequenceProbability = 0; // network only: another sequence number than the request's
     int delayMs = 0;                     // the transport waits this long before replying
     quint64 seed = 1;
+
+    // Loader faults, by packet number within a transfer (from 0), in every
+    // transfer; -1 for none.
+    int failPacket = -1;     // this packet is refused (serial: a reply with a bad CRC; network:
+                             // status 11) and the transfer abandoned
+    int silentAtPacket = -1; // from this packet on nothing is answered on either link until
+                             // the loader gives up
 };
 
 enum class ReplyFault {
@@ -41,6 +48,8 @@ enum class ReplyFault {
     WrongTrailer,
     ErrorStatus,
     WrongSequence,
+    PacketFailed, // the loader refused the packet (failPacket)
+    Silent,       // the loader has fallen silent (silentAtPacket): no reply
 };
 
 // What became of one datagram on the read/write service.
@@ -58,6 +67,8 @@ struct NetworkExchange
 struct SerialExchange
 {
     bool requestSound = false; // a sound request of a known function, accepted and answered
+    bool wrongRate = false;    // the line was set to a rate the device did not expect: not
+                               // understood, no reply, nothing changed
     int functionNumber = -1;   // byte 2 of a request that had one
     QByteArray cleanReply;     // the reply before faults; empty when there is none
     QByteArray reply;          // what goes back on the line
@@ -86,13 +97,22 @@ public:
     // Sets the clock; a week day outside 1..7 is taken from the date.
     void setClock(const QDateTime &reading, quint8 weekday = 0);
 
+    // The rate the serial line is set to, in bit/s; 0 (the default) for
+    // unknown, when a frame at any rate is understood. The device expects
+    // 9600, and 115200 from its reply to the size command until the last
+    // announced packet is in or the loader gives up.
+    void setLineRate(qint32 baud) { m_lineRate = baud; }
+    qint32 lineRate() const { return m_lineRate; }
+    qint32 expectedLineRate() const;
+
     // Switches input channel k (in the model's button order, inputs only).
     // False for a channel the model does not have.
     bool setInput(int channel, bool on);
 
     // Answers one request frame. A request that is not sound (bad header,
     // CRC or trailer, a length its function never has, a function the
-    // controller does not know, a rejected write) gets no reply.
+    // controller does not know, a rejected write) or that comes at a rate the
+    // device does not expect gets no reply.
     SerialExchange serveSerial(const QByteArray &request);
     QByteArray answerSerial(const QByteArray &request) { return serveSerial(request).reply; }
 
@@ -114,9 +134,12 @@ private:
     std::optional<QByteArray> networkReadData(const NetworkRequest &request);
     bool applyNetworkWrite(const NetworkRequest &request);
 
+    bool loaderIdle() const;
+    void giveUpIdleTransfer();
+    void abandonTransfer();
     void startFirmwareTransfer();
-    void announceFirmwarePackets(int count);
-    void receivePacket(const QByteArray &packet);
+    void announceFirmwarePackets(int count, bool serial);
+    ReplyFault receivePacket(const QByteArray &packet);
     void restoreSaved(quint8 groups);
     void stopAndClear();
 
@@ -124,6 +147,8 @@ private:
     FaultOptions m_faults;
     std::mt19937_64 m_random;
     TickSource m_tick;
+    qint32 m_lineRate = 0;
+    ReplyFault m_loaderFault = ReplyFault::None; // what the loader made of the request being served
 };
 
 } // namespace kalmo::sim

@@ -81,6 +81,8 @@ private slots:
     void identityIsConsistent_data();
     void identityIsConsistent();
     void firmwareUpgradeStoresImage();
+    void loader_data();
+    void loader();
     void saveRestoreAndDefaults();
     void maintenanceCommands();
 
@@ -506,10 +508,98 @@ void TestVirtualController::firmwareUpgradeStoresImage()
     device.ask(47, last);
     QCOMPARE(fw.completedTransfers, 1);
     QCOMPARE(fw.image, first + last);
-    QCOMPARE(fw.imageChecksum, quint32(0x20102)); // 2 * 512 + 1 + 511 * 255
+    QCOMPARE(fw.imageCrc32, quint32(0x6678D6D8));
     device.ask(47, first);
     QCOMPARE(fw.strayPackets, 2);
     QCOMPARE(fw.image, first + last);
+}
+
+void TestVirtualController::loader_data()
+{
+    QTest::addColumn<int>("packetRate");
+    QTest::addColumn<int>("failPacket");
+    QTest::addColumn<int>("silentAtPacket");
+    QTest::addColumn<int>("pauseMs");         // on the tick, before the last packet
+    QTest::addColumn<bool>("restart");        // a start (at 115200) before the last packet
+    QTest::addColumn<QByteArray>("outcomes"); // per packet: Answered, bad Crc, wrong Rate, Silent
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("fastAtEnd"); // still expects 115200 until the loader gives up
+
+    QTest::newRow("three packets at 115200")
+        << 115200 << -1 << -1 << 0 << false << QByteArray("AAA") << true << false;
+    QTest::newRow("a pause just short of the give-up")
+        << 115200 << -1 << -1 << 2999 << false << QByteArray("AAA") << true << false;
+    QTest::newRow("packets at 9600 are not understood")
+        << 9600 << -1 << -1 << 0 << false << QByteArray("RRR") << false << true;
+    QTest::newRow("packet 1 fails")
+        << 115200 << 1 << -1 << 0 << false << QByteArray("ACR") << false << false;
+    QTest::newRow("silent from packet 1")
+        << 115200 << -1 << 1 << 0 << false << QByteArray("ASS") << false << true;
+    QTest::newRow("given up after 3000 ms")
+        << 115200 << -1 << -1 << 3000 << false << QByteArray("AAR") << false << false;
+    QTest::newRow("a new start abandons")
+        << 115200 << -1 << -1 << 0 << true << QByteArray("AAR") << false << false;
+}
+
+void TestVirtualController::loader()
+{
+    QFETCH(int, packetRate);
+    QFETCH(int, failPacket);
+    QFETCH(int, silentAtPacket);
+    QFETCH(int, pauseMs);
+    QFETCH(bool, restart);
+    QFETCH(QByteArray, outcomes);
+    QFETCH(bool, stored);
+    QFETCH(bool, fastAtEnd);
+
+    Device device;
+    VirtualController &c = device.controller;
+    const FirmwareStore &fw = c.state().firmware;
+    const auto at = [&c](qint32 rate, quint8 fn, const QByteArray &payload = {}) {
+        c.setLineRate(rate);
+        return c.serveSerial(request(fn, payload));
+    };
+    // An image stored before, on a line of unknown rate.
+    const QByteArray previous(512, '\x11');
+    device.ask(45);
+    device.ask(46, hex("0100"));
+    device.ask(47, previous);
+    QCOMPARE(fw.image, previous);
+    const quint32 previousCrc = fw.imageCrc32;
+
+    FaultOptions faults;
+    faults.failPacket = failPacket;
+    faults.silentAtPacket = silentAtPacket;
+    c.setFaults(faults);
+    QCOMPARE(at(9600, 45).reply.size(), 7);
+    QCOMPARE(dataOf(at(9600, 46, hex("0300")).reply), hex("0300"));
+    QVERIFY(at(9600, 19).wrongRate); // from the size reply on, the line runs at 115200
+
+    const QByteArray packets[] = {pattern(512, 1), pattern(512, 2),
+                                  hex("0102") + QByteArray(510, '\xFF')};
+    for (int k = 0; k < 3; ++k) {
+        if (k == 2) {
+            device.now += pauseMs;
+            if (restart) QCOMPARE(at(115200, 45).reply.size(), 7);
+        }
+        const SerialExchange e = at(packetRate, 47, packets[k]);
+        QCOMPARE(e.wrongRate, outcomes[k] == 'R');
+        QCOMPARE(e.fault == ReplyFault::Silent, outcomes[k] == 'S');
+        QCOMPARE(e.reply.size(), outcomes[k] == 'A' || outcomes[k] == 'C' ? 7 : 0);
+        if (!e.reply.isEmpty())
+            QCOMPARE(CrcCheck(e.reply, e.reply.size() + 2) == 0, outcomes[k] == 'A');
+    }
+    QCOMPARE(fw.image, stored ? packets[0] + packets[1] + packets[2] : previous);
+    QCOMPARE(fw.imageCrc32, stored ? quint32(0x83B589E6) : previousCrc);
+    QCOMPARE(fw.completedTransfers, stored ? 2 : 1);
+    QCOMPARE(fw.strayPackets, 0);
+
+    // Ordinary requests at 9600, understood again once the loader has given up.
+    QCOMPARE(at(9600, 19).reply.isEmpty(), fastAtEnd);
+    device.now += kLoaderIdleMs;
+    QCOMPARE(at(9600, 19).reply.size(), 15);
+    QCOMPARE(at(115200, 19).reply.size(), 0);
+    QCOMPARE(fw.image, stored ? packets[0] + packets[1] + packets[2] : previous);
 }
 
 void TestVirtualController::saveRestoreAndDefaults()

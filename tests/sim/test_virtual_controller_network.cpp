@@ -112,6 +112,8 @@ private slots:
     void serialWriteUdpRead_data();
     void serialWriteUdpRead();
     void upgradeStoresImage();
+    void loaderGivesUp_data();
+    void loaderGivesUp();
     void restoreSelectedAndLightBoard();
 
     void faults_data();
@@ -702,13 +704,58 @@ void TestVirtualControllerNetwork::upgradeStoresImage()
     device.write(10003, 2, last);
     QCOMPARE(fw.completedTransfers, 1);
     QCOMPARE(fw.image, first + last);
-    QCOMPARE(fw.imageChecksum, quint32(0x20102)); // 2 * 512 + 1 + 511 * 255
+    QCOMPARE(fw.imageCrc32, quint32(0x6678D6D8));
     QVERIFY(!fw.transferOpen);
 
     // A packet after the transfer is acknowledged and not stored.
     QCOMPARE(quint8(device.write(10003, 2, first)[0]), quint8(0x4D));
     QCOMPARE(fw.strayPackets, 1);
     QCOMPARE(fw.image, first + last);
+}
+
+void TestVirtualControllerNetwork::loaderGivesUp_data()
+{
+    QTest::addColumn<int>("failPacket");
+    QTest::addColumn<int>("silentAtPacket");
+    QTest::addColumn<int>("pauseMs");           // on the tick, before the last packet
+    QTest::addColumn<QByteArray>("firstBytes"); // of the packets' replies; 00 for none
+
+    // Past a refused or given-up transfer, a packet is acknowledged and not stored.
+    QTest::newRow("packet 1 refused") << 1 << -1 << 0 << hex("4DCD4D");
+    QTest::newRow("silent from packet 1") << -1 << 1 << 0 << hex("4D0000");
+    QTest::newRow("given up after 3000 ms") << -1 << -1 << 3000 << hex("4D4D4D");
+}
+
+void TestVirtualControllerNetwork::loaderGivesUp()
+{
+    QFETCH(int, failPacket);
+    QFETCH(int, silentAtPacket);
+    QFETCH(int, pauseMs);
+    QFETCH(QByteArray, firstBytes);
+
+    Device device;
+    const FirmwareStore &fw = device.controller.state().firmware;
+    FaultOptions faults;
+    faults.failPacket = failPacket;
+    faults.silentAtPacket = silentAtPacket;
+    device.controller.setFaults(faults);
+    device.write(10003, 0, hex("00"));
+    device.write(10003, 1, hex("0300"));
+    QByteArray got;
+    for (int k = 0; k < 3; ++k) {
+        if (k == 2) device.now += pauseMs;
+        const QByteArray r = device.write(10003, 2, pattern(512, k));
+        got += r.isEmpty() ? '\0' : r[0];
+    }
+    QCOMPARE(got, firstBytes);
+    // Silent on both links until the loader gives up.
+    QCOMPARE(device.serial(19).isEmpty(), silentAtPacket >= 0);
+    QCOMPARE(device.read(10003, 5).isEmpty(), silentAtPacket >= 0);
+    device.now += kLoaderIdleMs;
+    QCOMPARE(device.read(10003, 5).size(), 20);
+    QCOMPARE(fw.abandonedTransfers, 1);
+    QCOMPARE(fw.completedTransfers, 0);
+    QVERIFY(fw.image.isEmpty());
 }
 
 void TestVirtualControllerNetwork::restoreSelectedAndLightBoard()
