@@ -196,6 +196,10 @@ int main(int argc, char *argv[])
          QStringLiteral("P")},
         {QStringLiteral("delay"), QStringLiteral("Wait MS milliseconds before each reply."),
          QStringLiteral("MS")},
+        {QStringLiteral("line-rate"),
+         QStringLiteral("Pace the serial line as a real one at the rate the tool set: 10 bits a "
+                        "byte, the reply sent when its last byte would have arrived (--delay "
+                        "adds to it).")},
         {QStringLiteral("fail-packet"),
          QStringLiteral("Refuse firmware packet K of every transfer (counted from 0): a serial "
                         "reply with a bad CRC, a network reply with status 11; the transfer is "
@@ -263,6 +267,7 @@ int main(int argc, char *argv[])
     controller.setFaults(faults);
 
     PtyEndpoint endpoint(&controller);
+    endpoint.setPacedAtLineRate(parser.isSet(QStringLiteral("line-rate")));
     UdpEndpoint udp(&controller);
     QString error;
     if (serveSerial) {

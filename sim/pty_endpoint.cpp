@@ -1,13 +1,21 @@
 #include "pty_endpoint.h"
 
+#include "line_rate.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <limits>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -31,17 +39,46 @@ void setError(QString *error, const QString &text)
     if (error) *error = text;
 }
 
+qint64 monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+timespec timespecOf(qint64 ns)
+{
+    return {time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
+}
+
+void sleepUntil(qint64 ns)
+{
+#ifdef __linux__
+    const timespec until = timespecOf(ns);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+#else
+    for (qint64 left = ns - monotonicNs(); left > 0; left = ns - monotonicNs()) {
+        const timespec span = timespecOf(left);
+        nanosleep(&span, nullptr);
+    }
+#endif
+}
+
 } // namespace
 
 PtyEndpoint::PtyEndpoint(VirtualController *controller, QObject *parent)
     : QObject(parent), m_controller(controller), m_peerPoll(new QTimer(this)),
-      m_staleTimer(new QTimer(this))
+      m_staleTimer(new QTimer(this)), m_replyTimer(new QTimer(this))
 {
     m_peerPoll->setInterval(kPeerPollMs);
     connect(m_peerPoll, &QTimer::timeout, this, &PtyEndpoint::pollPeer);
     m_staleTimer->setSingleShot(true);
     m_staleTimer->setInterval(kDefaultStaleMs);
     connect(m_staleTimer, &QTimer::timeout, this, &PtyEndpoint::onStale);
+    m_replyTimer->setSingleShot(true);
+    m_replyTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_replyTimer, &QTimer::timeout, this, &PtyEndpoint::sendDueReplies);
 }
 
 PtyEndpoint::~PtyEndpoint()
@@ -52,6 +89,15 @@ PtyEndpoint::~PtyEndpoint()
 void PtyEndpoint::setStaleAfterMs(int ms)
 {
     m_staleTimer->setInterval(ms);
+}
+
+void PtyEndpoint::setPacedAtLineRate(bool on)
+{
+    m_paced = on;
+#ifdef __linux__
+    // Sleeps of this thread end at their deadline, not up to 50 us after it.
+    if (on) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
 }
 
 bool PtyEndpoint::open(QString *error)
@@ -112,12 +158,13 @@ void PtyEndpoint::close()
     m_writeNotifier = nullptr;
     m_peerPoll->stop();
     m_staleTimer->stop();
+    m_replyTimer->stop();
     ::close(m_master);
     m_master = -1;
     m_slavePath.clear();
     m_outgoing.clear();
+    m_replies.clear();
     m_splitter.clear();
-    ++m_generation;
 }
 
 bool PtyEndpoint::createLink(const QString &linkPath, QString *error)
@@ -151,6 +198,8 @@ void PtyEndpoint::onReadable()
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
+            m_readNs = monotonicNs();
+            if (m_splitter.pendingBytes() == 0) m_frameStartNs = m_readNs;
             handleFrames(m_splitter.feed(QByteArrayView(buffer, n)));
             if (!isOpen() || m_hungUp) return;
             continue;
@@ -177,11 +226,13 @@ void PtyEndpoint::enterHangUp()
 {
     m_hungUp = true;
     ++m_hangUps;
-    ++m_generation;
     m_readNotifier->setEnabled(false);
     m_writeNotifier->setEnabled(false);
     m_staleTimer->stop();
+    m_replyTimer->stop();
     m_outgoing.clear();
+    m_replies.clear();
+    m_requestLineFreeNs = m_replyLineFreeNs = 0;
     m_splitter.clear();
     // Whatever is still queued for the old peer must not reach the next one.
     tcflush(m_master, TCIOFLUSH);
@@ -215,24 +266,43 @@ void PtyEndpoint::handleFrames(const QList<QByteArray> &frames)
 
 void PtyEndpoint::handleFrame(const QByteArray &frame)
 {
+    const qint32 rate = terminalLineRate(m_master);
+    m_controller->setLineRate(rate);
     const SerialExchange exchange = m_controller->serveSerial(frame);
+
+    // Bytes on a line come one after the other: a request is all in its wire
+    // time after its first byte, and not before the one ahead of it.
+    const qint32 pacedRate = m_paced ? rate : 0;
+    const qint64 requestEnd =
+        std::max(m_frameStartNs, m_requestLineFreeNs) + wireTimeNs(frame.size(), pacedRate);
+    m_requestLineFreeNs = requestEnd;
+    m_frameStartNs = m_readNs; // what follows in the stream came in with the last piece
+
     emit requestServed(exchange);
-    if (!exchange.reply.isEmpty()) send(exchange.reply);
+    if (exchange.reply.isEmpty() || !isOpen() || m_hungUp) return;
+    const qint64 delayNs = qint64(m_controller->faults().delayMs) * 1'000'000;
+    const qint64 replyStart = std::max(requestEnd + delayNs, m_replyLineFreeNs);
+    m_replyLineFreeNs = replyStart + wireTimeNs(exchange.reply.size(), pacedRate);
+    m_replies.append({exchange.reply, m_replyLineFreeNs});
+    if (!m_replyTimer->isActive()) sendDueReplies();
 }
 
-void PtyEndpoint::send(const QByteArray &reply)
+// Writes the replies whose time has come. The event loop may wake a timer up
+// to a millisecond late, so the timer takes the whole milliseconds but the
+// last and a sleep on the monotonic clock the rest.
+void PtyEndpoint::sendDueReplies()
 {
-    const int delay = m_controller->faults().delayMs;
-    if (delay <= 0) {
-        m_outgoing.append(reply);
+    while (!m_replies.isEmpty() && isOpen() && !m_hungUp) {
+        const qint64 due = m_replies.first().dueNs;
+        const qint64 waitMs = (due - monotonicNs()) / 1'000'000;
+        if (waitMs >= 2) {
+            m_replyTimer->start(int(std::min<qint64>(waitMs - 1, std::numeric_limits<int>::max())));
+            return;
+        }
+        sleepUntil(due);
+        m_outgoing.append(m_replies.takeFirst().bytes);
         flushOutgoing();
-        return;
     }
-    QTimer::singleShot(delay, this, [this, reply, generation = m_generation] {
-        if (generation != m_generation) return;
-        m_outgoing.append(reply);
-        flushOutgoing();
-    });
 }
 
 void PtyEndpoint::flushOutgoing()

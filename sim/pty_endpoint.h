@@ -2,12 +2,14 @@
 // The serial side of a virtual controller: a pseudo-terminal whose slave end
 // the tool opens as its serial port. Requests are cut from the byte stream,
 // answered by the VirtualController and written back, after the configured
-// delay. The endpoint outlives the tool closing and reopening the port: while
-// no one holds the slave end, it waits and looks again.
+// delay. The controller hears the rate the tool set its end of the line to.
+// The endpoint outlives the tool closing and reopening the port: while no one
+// holds the slave end, it waits and looks again.
 #include "serial_request_splitter.h"
 #include "virtual_controller.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -45,6 +47,13 @@ public:
     // How long a partial frame may wait for its remaining bytes.
     void setStaleAfterMs(int ms);
 
+    // Paces the line as a real one at the rate the tool set: a request takes
+    // its wire time (10 bits a byte) from its first byte, and its reply goes
+    // out when the reply's last byte would have arrived. The delay of the
+    // controller's faults comes on top.
+    void setPacedAtLineRate(bool on);
+    bool pacedAtLineRate() const { return m_paced; }
+
 signals:
     void requestServed(const kalmo::sim::SerialExchange &exchange);
     // Bytes that were not part of any request (noise, or a request with a
@@ -59,7 +68,7 @@ private:
     void pollPeer();
     void handleFrames(const QList<QByteArray> &frames);
     void handleFrame(const QByteArray &frame);
-    void send(const QByteArray &reply);
+    void sendDueReplies();
     void flushOutgoing();
     void enterHangUp();
 
@@ -71,12 +80,24 @@ private:
     QSocketNotifier *m_writeNotifier = nullptr;
     QTimer *m_peerPoll;
     QTimer *m_staleTimer;
+    QTimer *m_replyTimer;
     SerialRequestSplitter m_splitter;
     QByteArray m_outgoing;
     bool m_hungUp = false;
     int m_hangUps = 0;
     qsizetype m_reportedDiscards = 0;
-    quint64 m_generation = 0; // replies delayed across a hang-up are not sent
+
+    struct PendingReply
+    {
+        QByteArray bytes;
+        qint64 dueNs = 0; // on the monotonic clock
+    };
+    QList<PendingReply> m_replies; // waiting for their time, oldest first
+    bool m_paced = false;
+    qint64 m_frameStartNs = 0;      // when the first byte of the next frame came in
+    qint64 m_readNs = 0;            // when the last piece of the stream came in
+    qint64 m_requestLineFreeNs = 0; // when the last request's bytes were all in, on a paced line
+    qint64 m_replyLineFreeNs = 0;   // when the last reply's bytes were all out
 };
 
 } // namespace kalmo::sim

@@ -2,11 +2,13 @@
 // byte stream, and a real pseudo-terminal that the tool may close and open
 // again.
 #include "protocol/frames.h"
-#include "transport/serial_link.h"
 #include "sim/pty_endpoint.h"
 #include "sim/serial_request_splitter.h"
 #include "support/hex.h"
+#include "support/pty_device.h"
+#include "transport/serial_link.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -14,6 +16,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 using namespace kalmo;
@@ -43,6 +46,12 @@ struct Port
     bool write(const QByteArray &bytes) const
     {
         return ::write(fd, bytes.constData(), bytes.size()) == bytes.size();
+    }
+    bool setRate(speed_t speed) const
+    {
+        termios t{};
+        return tcgetattr(fd, &t) == 0 && cfsetospeed(&t, speed) == 0 &&
+               cfsetispeed(&t, speed) == 0 && tcsetattr(fd, TCSANOW, &t) == 0;
     }
     // Waits (running the event loop) until `count` bytes are in.
     QByteArray read(qsizetype count) const
@@ -79,6 +88,7 @@ private slots:
     void delayedReplyDoesNotReachNextPeer();
     void noiseIsSkipped();
     void toolSerialLinkWithUpgradeSpeed();
+    void followsAndPacesLineRate();
     void symbolicLink();
     void linkDoesNotReplaceAFile();
 };
@@ -281,6 +291,42 @@ void TestPtyEndpoint::toolSerialLinkWithUpgradeSpeed()
 
     QCOMPARE(controller.state().firmware.completedTransfers, 1);
     QCOMPARE(controller.state().firmware.imageCrc32, quint32(0xC6D765F6));
+}
+
+// The rate the tool sets decides what the device understands, and with
+// pacing on, a reply comes no sooner than the wire time of both frames.
+void TestPtyEndpoint::followsAndPacesLineRate()
+{
+    PtyDevice device;
+    Port tool(device.path);
+    QVERIFY(tool.setRate(B115200));
+    QCOMPARE(device.lineRate(), 115200);
+
+    VirtualController controller;
+    PtyEndpoint endpoint(&controller);
+    endpoint.setPacedAtLineRate(true);
+    QSignalSpy served(&endpoint, &PtyEndpoint::requestServed);
+    QVERIFY(endpoint.open());
+    Port port(endpoint.slavePath());
+    QElapsedTimer clock;
+    // The reply, and whether it took at least the wire time of both frames.
+    const auto exchange = [&](const QByteArray &frame, qsizetype replyLength, int baud) {
+        clock.start();
+        const QByteArray reply = port.write(frame) ? port.read(replyLength) : QByteArray();
+        return std::pair{reply, clock.nsecsElapsed() >=
+                                    (frame.size() + replyLength) * 10'000'000'000 / baud};
+    };
+
+    QVERIFY(port.setRate(B9600));
+    QCOMPARE(exchange(request(45), 7, 9600), std::pair(request(45), true));
+    QCOMPARE(exchange(request(46, hex("0100")), 9, 9600).second, true);
+    QVERIFY(port.write(request(19))); // the device now listens at 115200
+    QVERIFY(served.wait(5000));
+    QVERIFY(served.last().at(0).value<SerialExchange>().wrongRate);
+    QVERIFY(port.setRate(B115200));
+    QCOMPARE(exchange(request(47, QByteArray(512, '\x5A')), 7, 115200),
+             std::pair(request(47), true));
+    QCOMPARE(controller.state().firmware.completedTransfers, 1);
 }
 
 void TestPtyEndpoint::symbolicLink()

@@ -2,6 +2,8 @@
 // The device end of a pseudo-terminal: the code under test opens `path` as
 // its serial port, and the test writes replies to and reads requests from
 // this end.
+#include "sim/line_rate.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QString>
@@ -38,6 +40,9 @@ struct PtyDevice
         if (fd >= 0) ::close(fd);
         fd = -1;
     }
+
+    // The rate in bit/s the code under test set its end to; 0 when unknown.
+    qint32 lineRate() const { return kalmo::sim::terminalLineRate(fd); }
 
     bool send(const QByteArray &bytes) const
     {

@@ -24,6 +24,8 @@ public:
         m_port->ports = {portName()};
     }
     kalmo::FakeSerialLink &port() const { return *m_port; }
+    // The rate the window set the port to, from its settings ("9600,N,8,1").
+    qint32 lineRate() const { return m_port->settings().section(u',', 0, 0).toInt(); }
 
     // The next frame the window wrote, or nothing; a fake has it at once.
     QByteArray nextRequest(int /*waitMs*/) { return m_port->takeWritten(); }
@@ -62,6 +64,7 @@ public:
         return frames.isEmpty() ? QByteArray() : frames.first();
     }
     bool send(const QByteArray &reply) { return m_dev.send(reply); }
+    qint32 lineRate() const { return m_dev.lineRate(); }
 
 private:
     PtyDevice m_dev;
@@ -75,6 +78,7 @@ template <typename Line> struct SerialRigOn
     QList<kalmo::MessageBoxRequest> boxes;
     std::unique_ptr<kalmo::Form1> w;
     QList<QByteArray> requests; // every request the window wrote, in order
+    bool followLineRate = false; // the controller hears the rate the window set the line to
 
     explicit SerialRigOn(const kalmo::sim::DeviceProfile &profile = kalmo::sim::DeviceProfile())
         : controller(profile)
@@ -102,7 +106,11 @@ template <typename Line> struct SerialRigOn
         QTRY_COMPARE(w->session().Comm1->inBufferCount(), qint64(reply.size()));
         w->session().Comm1_OnComm();
     }
-    void answer(const QByteArray &request) { deliver(controller.answerSerial(request)); }
+    void answer(const QByteArray &request)
+    {
+        if (followLineRate) controller.setLineRate(line.lineRate());
+        deliver(controller.answerSerial(request));
+    }
 
     // Runs the dispatcher, answering every request, until nothing but the
     // idle read is left. Answers whether it got there within `maxSteps`.
