@@ -214,6 +214,8 @@ void TestKalmoSimCli::badOptions_data()
         QStringLiteral("--network"), QStringLiteral("--error-status"), QStringLiteral("1.5")};
     QTest::newRow("wrong-sequence not a number") << QStringList{
         QStringLiteral("--network"), QStringLiteral("--wrong-sequence"), QStringLiteral("often")};
+    QTest::newRow("fail-packet below 0") << QStringList{
+        QStringLiteral("--serial"), QStringLiteral("--fail-packet"), QStringLiteral("-1")};
 }
 
 void TestKalmoSimCli::badOptions()
