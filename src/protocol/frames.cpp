@@ -1,8 +1,8 @@
 #include "protocol/frames.h"
 
-#include "protocol/crc.h"
 #include "core/bytes.h"
 #include "core/error_log.h"
+#include "protocol/crc.h"
 
 #include <algorithm>
 #include <limits>
@@ -126,6 +126,7 @@ QByteArray buildReadRequest(SendState &state)
             throw ProcedureError(overflowText());
         ++state.itemCount;
     }
+    state.lastRead = {state.blockAddress, state.blockType, state.itemCount};
     return frame;
 }
 
@@ -137,6 +138,7 @@ QByteArray buildWriteRequest(SendState &state)
     QByteArray frame = udpHeader(kUdpWriteRequest, state.writeSequence, state, length);
     putField(frame, 4, length);
     std::copy(state.writePayload.cbegin(), state.writePayload.cend(), frame.begin() + offset);
+    state.lastWrite = {state.blockAddress, state.blockType, state.itemCount};
     return frame;
 }
 

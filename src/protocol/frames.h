@@ -38,7 +38,6 @@ int serialReceiveTimeoutMs(int functionNumber, int currentMs);
 
 // ---- Serial reply ---------------------------------------------------------
 
-
 // Replies up to this length get the checksum test; longer ones do not.
 inline constexpr qsizetype kMaxChecksummedReplyLength = 297;
 
@@ -70,6 +69,14 @@ SerialReplyCheck verifySerialReply(const QByteArray &reply);
 
 // The send state of the read/write service: one instance for the program,
 // since only one request is outstanding at a time.
+// The block a request addressed, as it was when the request went out.
+struct AddressedBlock
+{
+    qint32 blockAddress = 0;
+    qint32 blockType = 0;
+    qint32 itemCount = 0;
+};
+
 struct SendState
 {
     qint32 blockAddress = 0;
@@ -78,6 +85,11 @@ struct SendState
     qint32 readSequence = 0;  // last number sent by a read, 0..65535
     qint32 writeSequence = 0; // last number sent by a write, 0..65535
     QByteArray writePayload;
+    // What the last read and the last write addressed: a reply is routed by
+    // the request that carried its sequence number, even when another
+    // command has been prepared since.
+    AddressedBlock lastRead;
+    AddressedBlock lastWrite;
 };
 
 inline constexpr quint8 kUdpReadRequest = 0x0C;

@@ -7,12 +7,12 @@
 #include "app/form1.h"
 #include "features/clock_io/clock_io_feature.h"
 
+#include "core/codepage.h"
+#include "features/common/lamp.h"
 #include "protocol/device_catalogue.h"
 #include "protocol/frames.h"
-#include "features/common/lamp.h"
-#include "core/codepage.h"
-#include "support/log_text.h"
 #include "support/hex.h"
+#include "support/log_text.h"
 #include "support/scratch_dir.h"
 #include "support/serial_rig.h"
 
@@ -70,6 +70,7 @@ QByteArray networkReadReply(Form1 &w, qint32 block, qint32 type, const QByteArra
     send.blockType = type;
     send.itemCount = itemCount;
     send.readSequence = 0x0102;
+    send.lastRead = {block, type, itemCount};
     QByteArray datagram(12, '\0');
     datagram[0] = char(0x4C);
     datagram[6] = char(0x02);
@@ -83,6 +84,7 @@ QByteArray networkWriteReply(Form1 &w, qint32 block, qint32 type)
     send.blockAddress = block;
     send.blockType = type;
     send.writeSequence = 0x0304;
+    send.lastWrite = {block, type, send.itemCount};
     QByteArray datagram(12, '\0');
     datagram[0] = char(0x4D);
     datagram[6] = char(0x04);
@@ -451,7 +453,7 @@ void TestClockDido::shortDidoReplyIsLogged()
     w->session().sysParam.FirmwareVersion = 0x3305;
     // Points and hard address only: the high-speed values are missing.
     w->session().receiveSerial(buildSerialFrame(13, hex("010000000000"
-                                            "04")));
+                                                        "04")));
     QCOMPARE(painted(*w, 0), 1);
     QCOMPARE(text(*w, "txtHardAddr"), QStringLiteral("4"));
     const QString log = logText();
@@ -523,7 +525,9 @@ void TestClockDido::inputButtonsDoNothing()
     w.clockIoFeature->bt_DIQ_Click(20); // I0: disabled
     w.clockIoFeature->bt_DIQ_Click(44); // not a point of the model
     QVERIFY(queued(w).isEmpty());
-    QCOMPARE(std::count(w.clockIoFeature->pointStates.begin(), w.clockIoFeature->pointStates.end(), 1), 0);
+    QCOMPARE(
+        std::count(w.clockIoFeature->pointStates.begin(), w.clockIoFeature->pointStates.end(), 1),
+        0);
 }
 
 void TestClockDido::repaintAfterWrite_data()
