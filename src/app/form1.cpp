@@ -69,6 +69,7 @@ Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget
     askQuestion = [this](const MessageBoxRequest &request) {
         QMessageBox box(request.icon, request.title, request.text,
                         QMessageBox::Yes | QMessageBox::No, this);
+        box.setInformativeText(request.informativeText);
         return box.exec() == QMessageBox::Yes;
     };
 

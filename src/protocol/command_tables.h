@@ -64,7 +64,6 @@ enum : quint32 {
     StartRamProgress = 1u << 1,            // progress with 9 steps and its timer
     ProgressStep = 1u << 2,                // one progress step
     DisableUpgradeButton = 1u << 3,        // bt_Updata disabled
-    EnableUpgradeButtonWhenFull = 1u << 4, // bt_Updata enabled once the bar is full
     ReopenFastBeforeFirstPacket = 1u << 5, // "115200,N,8,1" before packet 0
     PendingSlaveCheck = 1u << 6,           // slave dialog enabled; kept while a slave is pending
     ItemCountPayload = 1u << 7,            // payload byte 3 = item count, count + 1 after sending

@@ -8,6 +8,7 @@ namespace kalmo {
 
 void CommandStack::push(qint16 code)
 {
+    if (m_held) return;
     if (m_top >= kLastIndex) throw ProcedureError(subscriptOutOfRangeText());
     m_entries[++m_top] = code;
 }
@@ -25,12 +26,14 @@ qint16 CommandStack::entry(int index) const
 
 void CommandStack::load(qint16 idle, std::span<const qint16> codes)
 {
+    if (m_held) return;
     replacePending(codes);
     m_entries[0] = idle;
 }
 
 void CommandStack::replacePending(std::span<const qint16> codes)
 {
+    if (m_held) return;
     if (codes.size() > std::size_t(kLastIndex)) throw ProcedureError(subscriptOutOfRangeText());
     std::copy(codes.begin(), codes.end(), m_entries.begin() + 1);
     m_top = int(codes.size());

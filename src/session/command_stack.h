@@ -19,7 +19,7 @@ class CommandStack
 public:
     static constexpr int kLastIndex = 10000;
 
-    // top + 1, then stores the code there. Beyond index 10000 it throws
+    // top + 1, then stores the code there; nothing while held. Beyond index 10000 it throws
     // ProcedureError("下标越界"): the code is lost and the stack is unchanged.
     void push(qint16 code);
     // One entry down; entry 0 stays.
@@ -39,6 +39,12 @@ public:
     // Replaces every pending code by these, in push order; the idle command stays.
     void replacePending(std::span<const qint16> codes);
 
+    // Held while a firmware transfer owns the stack: push, load and
+    // replacePending change nothing, so no other command reaches a device in
+    // its loader. clear() and pop() still work.
+    void hold(bool held) { m_held = held; }
+    bool held() const { return m_held; }
+
     // Communicate button, serial link: 13 idle, then 82, 37, 75, 18, 15, 1, 57.
     void loadSerialStart();
     // Device choice, network link: 9 idle, then 25, 75, 9, 12, 63, 1, 101, 176.
@@ -47,6 +53,7 @@ public:
 private:
     std::array<qint16, kLastIndex + 1> m_entries{};
     int m_top = 0;
+    bool m_held = false;
 };
 
 } // namespace kalmo

@@ -25,8 +25,21 @@ Dispatcher::Dispatcher(DispatcherHost &host, const DispatcherTimers &timers)
 
 void Dispatcher::step()
 {
-    // A failed step is not tried again on the next tick: its entry goes.
-    if (!runLogged(kDispatcherStepLabel, [this] { runStep(); })) m_stack.pop();
+    // While a transfer holds the stack every pending entry is one of its
+    // steps.
+    const bool upgradeStep = m_stack.held() && !m_stack.idle();
+    try {
+        runStep();
+    } catch (const std::exception &e) {
+        const QString cause = describeError(e);
+        appendErrorLog(QString::fromUtf8(kDispatcherStepLabel), cause);
+        // A failed step is not tried again on the next tick: its entry goes.
+        // A transfer cannot go on without it.
+        if (upgradeStep)
+            abortUpgrade(cause, cause + kUpgradeFailedSuffix);
+        else
+            m_stack.pop();
+    }
 }
 
 void Dispatcher::runStep()
@@ -81,8 +94,20 @@ void Dispatcher::runSerial(const SerialCommand &row)
         setByteAt(context.frame, 3 + i, quint8(row.payload[i]));
     if (row.notes & note::ItemCountPayload) setByteAt(context.frame, 3, quint8(m_send.itemCount));
 
-    if ((row.notes & note::ReopenFastBeforeFirstPacket) && m_host.upgradePacketIndex() == 0)
-        m_host.reopenSerialPort(kUpgradePortSettings);
+    if ((row.notes & note::ReopenFastBeforeFirstPacket) && m_host.upgradePacketIndex() == 0) {
+        // A port that does not take the upgrade speed ends the upgrade; the
+        // port is opened again at the connection speed.
+        try {
+            m_host.reopenSerialPort(kUpgradePortSettings);
+        } catch (const std::exception &e) {
+            const QString cause = describeError(e);
+            appendErrorLog(QString::fromUtf8(kDispatcherStepLabel), cause);
+            runLogged(kDispatcherStepLabel,
+                      [this] { m_host.reopenSerialPort(kNormalPortSettings); });
+            abortUpgrade(cause, cause + kUpgradeFailedSuffix);
+            return;
+        }
+    }
 
     if (row.builder != Builder::Inline && !accepted(m_host.build(row.builder, context))) return;
     if (context.expectedReplyLength < 0) throw ProcedureError(subscriptOutOfRangeText());
@@ -150,6 +175,14 @@ void Dispatcher::runNetwork(const NetworkCommand &row)
 
 bool Dispatcher::accepted(const BuildOutcome &outcome)
 {
+    if (outcome.kind != BuildOutcome::Kind::Built && m_stack.held() && !m_stack.idle()) {
+        // A transfer step that cannot be built ends the transfer.
+        const QString cause = outcome.kind == BuildOutcome::Kind::NotAvailable
+                                  ? kNoSuchCommandText
+                                  : kFormatErrorText + outcome.fieldLabel;
+        abortUpgrade(cause, cause + kUpgradeFailedSuffix);
+        return false;
+    }
     switch (outcome.kind) {
     case BuildOutcome::Kind::Built:
         return true;
@@ -181,8 +214,6 @@ void Dispatcher::afterSending(int waitMs, int timer1IntervalMs, quint32 notes)
     if (notes & note::StartRamProgress) m_host.startProgress(kRamTestProgressSteps, true);
     if (notes & note::ProgressStep) m_host.stepProgress();
     if (notes & note::DisableUpgradeButton) m_host.setUpgradeButtonEnabled(false);
-    if ((notes & note::EnableUpgradeButtonWhenFull) && m_host.progressFull())
-        m_host.setUpgradeButtonEnabled(true);
 
     bool keep = false;
     if (notes & note::PendingSlaveCheck) {
@@ -196,27 +227,40 @@ void Dispatcher::afterSending(int waitMs, int timer1IntervalMs, quint32 notes)
 void Dispatcher::commandTimedOut()
 {
     try {
-        if (m_upgradeFlag == 0) {
+        if (m_upgradeFlag == 0)
             m_host.setStatusText(kTimeOutText);
-        } else {
-            m_host.setStatusText(kUpgradeTimeOutText);
-            // No second expiry while the message box is open.
-            m_timers.timer2->stop();
-            m_host.showMessage(kUpgradeFailedMessage);
-            m_upgradeFlag = 0;
-            m_host.emptyUpgradePacketTable();
-            m_host.hideProgress();
-            m_timers.timer1->setInterval(kDispatchIntervalMs);
-            m_host.resetUpgradePacketCounters();
-            m_stack.clear();
-            m_host.setUpgradeButtonEnabled(true);
-            m_host.setSerialSettings(kNormalPortSettings);
-        }
+        else
+            abortUpgrade(kUpgradeTimeOutText, kUpgradeFailedMessage);
     } catch (const std::exception &) {
         // No log line here; whatever failed, the dispatcher goes on below.
     }
     m_timers.timer1->start();
     m_timers.timer2->stop();
+}
+
+void Dispatcher::abortUpgrade(const QString &status, const QString &message)
+{
+    m_host.setStatusText(status);
+    // No second expiry while the message box is open.
+    m_timers.timer2->stop();
+    m_host.showMessage(message);
+    endUpgrade();
+    m_timers.timer1->start();
+    m_timers.timer2->stop();
+}
+
+void Dispatcher::endUpgrade()
+{
+    m_upgradeFlag = 0;
+    m_host.emptyUpgradePacketTable();
+    m_host.hideProgress();
+    m_timers.timer1->setInterval(kDispatchIntervalMs);
+    m_host.resetUpgradePacketCounters();
+    m_stack.clear();
+    m_stack.hold(false);
+    m_timers.sleepTimer->stop();
+    m_host.setUpgradeButtonEnabled(true);
+    m_host.setSerialSettings(kNormalPortSettings);
 }
 
 void Dispatcher::restartAfterDelay()
@@ -239,13 +283,16 @@ void Dispatcher::setPaused(bool paused)
 
 void Dispatcher::stop()
 {
+    const bool upgrading = m_stack.held() || m_upgradeFlag != 0;
     m_timers.timer1->stop();
     m_timers.timer2->stop();
     m_timers.timMscon->stop();
     m_timers.timCheckDevice->stop();
+    m_timers.sleepTimer->stop();
     m_stack.clear();
     // An upgrade broken off by Stop is over: a later time-out is a plain one.
     m_upgradeFlag = 0;
+    if (upgrading) endUpgrade();
 }
 
 } // namespace kalmo

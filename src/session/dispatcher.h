@@ -22,6 +22,8 @@ inline const QString kFormatErrorText = QStringLiteral("数据格式错误：");
 inline const QString kTimeOutText = QStringLiteral("通讯超时");
 inline const QString kUpgradeTimeOutText = QStringLiteral("系统升级超时");
 inline const QString kUpgradeFailedMessage = QStringLiteral("通讯超时，系统升级失败！");
+// The message of an upgrade broken off for another cause: the cause, then this.
+inline const QString kUpgradeFailedSuffix = QStringLiteral("，系统升级失败！");
 
 // Serial port settings.
 inline const QString kNormalPortSettings = QStringLiteral("9600,N,8,1");
@@ -165,14 +167,23 @@ public:
     // upgrade the upgrade is abandoned.
     void commandTimedOut();
 
+    // An upgrade broken off: the status and message box texts, then the
+    // upgrade state cleared as after its time-out (flag 0, packet table
+    // emptied, progress hidden, Timer1 back to 300 ms, counters 0, stack
+    // emptied and released, Sleep_Timer stopped, bt_Updata enabled, serial
+    // settings back to 9600), Timer1 running and Timer2 stopped.
+    void abortUpgrade(const QString &status, const QString &message);
+
     // Sleep_Timer_Timer: resume once the device has restarted.
     void restartAfterDelay();
 
     // The engine's part of cmdPause_Click: Timer1 stopped while paused.
     void setPaused(bool paused);
 
-    // The engine's part of cmdStop_Click: Timer1, Timer2, timMscon and
-    // timCheckDevice stopped, the stack emptied, the upgrade flag cleared.
+    // The engine's part of cmdStop_Click: Timer1, Timer2, timMscon,
+    // timCheckDevice and Sleep_Timer stopped, the stack emptied, and an
+    // upgrade in progress ended: its state cleared as by an abort, without
+    // its texts.
     void stop();
 
 private:
@@ -182,6 +193,7 @@ private:
     bool accepted(const BuildOutcome &outcome);
     void afterSending(int waitMs, int timer1IntervalMs, quint32 notes);
     void noSuchCommand();
+    void endUpgrade();
 
     DispatcherHost &m_host;
     DispatcherTimers m_timers;

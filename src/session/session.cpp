@@ -141,11 +141,12 @@ void Session::registerOwnHandlers()
     handle(SerialReplyAction::ClearItemCount, clearItemCount);
     handle(NetworkReplyAction::ClearItemCount, clearItemCount);
     handle(NetworkReplyAction::UpgradeStarted, [this](const Reply &) {
-        // The device restarts into its loader: the dispatcher and the
-        // presence check wait, Sleep_Timer resumes them.
+        // The device restarts into its loader: the dispatcher, the presence
+        // check and the command time-out wait; Sleep_Timer resumes them.
         m_dispatcher->sendState().itemCount = 0;
         timCheckDevice->stop();
         Timer1->stop();
+        Timer2->stop();
         Sleep_Timer->setInterval(kUpgradeRestartDelayMs);
         Sleep_Timer->start();
     });
@@ -170,6 +171,7 @@ BuildOutcome Session::build(Builder builder, BuildContext &context)
 void Session::sendSerialFrame(const QByteArray &frame, int expectedReplyLength)
 {
     m_expectedReplyLength = expectedReplyLength;
+    m_outstandingFunction = byteAt(frame, 2);
     // The input is cleared and the threshold set before the frame goes out,
     // so a quick reply is never thrown away.
     Comm1->write(frame, expectedReplyLength);
@@ -217,6 +219,10 @@ void Session::receiveSerial(const QByteArray &input)
         case SerialReplyVerdict::Accept:
             break;
         }
+        // While an upgrade step waits, only its own reply counts; anything
+        // else is dropped and the step ends by its time-out.
+        if (m_dispatcher->upgradeFlag() != 0 && byteAt(serialReply, 2) != m_outstandingFunction)
+            return;
         m_view.setStatusText(QString());
         routeSerialReply(serialReply);
     });
@@ -258,17 +264,26 @@ void Session::receiveNetwork(const QByteArray &datagram)
         classifyNetworkReply(networkReply, send.readSequence, send.writeSequence);
     const NetworkReplyRow *row = nullptr;
     switch (verdict.kind) {
-    case NetworkReplyKind::ReadError:
     case NetworkReplyKind::WriteError:
+        // A refused upgrade write ends the upgrade: no packet follows it.
+        if (m_dispatcher->upgradeFlag() != 0) {
+            m_dispatcher->abortUpgrade(verdict.statusText(),
+                                       verdict.statusText() + kUpgradeFailedSuffix);
+            return;
+        }
+        [[fallthrough]];
+    case NetworkReplyKind::ReadError:
         // The command counts as answered: the queue goes on.
         m_view.setStatusText(verdict.statusText());
         resumeDispatcher();
         return;
     case NetworkReplyKind::ReadReply:
-        row = findNetworkReadReply(send.blockAddress, send.blockType, send.itemCount);
+        row = findNetworkReadReply(send.lastRead.blockAddress, send.lastRead.blockType,
+                                   send.lastRead.itemCount);
         break;
     case NetworkReplyKind::WriteReply:
-        row = findNetworkWriteReply(send.blockAddress, send.blockType, send.itemCount);
+        row = findNetworkWriteReply(send.lastWrite.blockAddress, send.lastWrite.blockType,
+                                    send.lastWrite.itemCount);
         break;
     case NetworkReplyKind::Ignored:
         // A good reply too short to carry its sequence number cannot be

@@ -213,6 +213,7 @@ private:
     std::map<int, ReplyHandler> m_serialHandlers;
     std::map<int, ReplyHandler> m_networkHandlers;
     int m_expectedReplyLength = 0;
+    int m_outstandingFunction = -1; // function number of the last serial request
 };
 
 } // namespace kalmo

@@ -4,15 +4,15 @@
 // test drives; the virtual controller answers in-process where a real answer
 // is wanted.
 #include "app/form1.h"
-#include "features/zigbee/zigbee_feature.h"
 #include "features/dialogs/dialogs_feature.h"
+#include "features/zigbee/zigbee_feature.h"
 
-#include "protocol/frames.h"
-#include "features/common/lamp.h"
 #include "core/codepage.h"
+#include "features/common/lamp.h"
+#include "protocol/frames.h"
 #include "sim/virtual_controller.h"
-#include "support/log_text.h"
 #include "support/hex.h"
+#include "support/log_text.h"
 #include "support/serial_rig.h"
 
 #include <QCheckBox>
@@ -56,6 +56,15 @@ struct Rig : rig::SerialRig
 {
     Rig() { controller.setClock(QDateTime(QDate(2024, 3, 15), QTime(13, 45, 30)), 5); }
     FakeSerialLink &port() { return line.port(); }
+    // A firmware packet sent by the dispatcher (one progress step) and waited for.
+    void packetOutstanding()
+    {
+        w->session().upgrade.packets = {QByteArray(512, 'p')};
+        w->session().upgrade.index = 0;
+        w->dispatcher().stack().push(47);
+        w->session().Timer1_Timer();
+        QCOMPARE(port().takeWritten().size(), 519);
+    }
 };
 
 } // namespace
@@ -229,7 +238,8 @@ void TestForm1Serial::startSequence()
     QCOMPARE(control<QComboBox>(w, "Combo_WeekDay")->currentIndex(), 4);
     QVERIFY(control<QCheckBox>(w, "ckProfibus")->isChecked());
     QCOMPARE(control<QCheckBox>(w, "ckProfibus")->text(), QStringLiteral("开启"));
-    QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceNumber, rig.controller.state().zigbee.deviceNumber);
+    QCOMPARE(w.zigbeeFeature->zigbeeRecord.deviceNumber,
+             rig.controller.state().zigbee.deviceNumber);
     QCOMPARE(w.zigbeeFeature->zigbeeRecord.channelMask, rig.controller.state().zigbee.channelMask);
     QVERIFY(rig.boxes.isEmpty());
     QVERIFY(logText().isEmpty());
@@ -841,12 +851,14 @@ void TestForm1Serial::replyActions()
     // Light board, upgrade start and size, save and restore: item count 0.
     for (int function : {44, 45, 46, 55, 56}) {
         w->dispatcher().sendState().itemCount = 5;
-        w->session().receiveSerial(frame(quint8(function), QByteArray(function == 46 ? 2 : 1, '\0')));
+        w->session().receiveSerial(
+            frame(quint8(function), QByteArray(function == 46 ? 2 : 1, '\0')));
         QCOMPARE(w->dispatcher().sendState().itemCount, 0);
     }
 
     // The Zigbee block goes into the Zigbee record (its layout: test_serial_replies).
-    w->session().receiveSerial(frame(57, QByteArray::fromHex("0205341200080004") + QByteArray(26, '\x01')));
+    w->session().receiveSerial(
+        frame(57, QByteArray::fromHex("0205341200080004") + QByteArray(26, '\x01')));
     QCOMPARE(w->zigbeeFeature->zigbeeRecord.deviceNumber, quint16(0x1234));
     QCOMPARE(w->zigbeeFeature->zigbeeRecord.channelMask, quint32(0x04000800));
 }
@@ -1051,7 +1063,8 @@ void TestForm1Serial::stopResets()
         QFAIL("unknown state");
 
     // And always: the timers, the stack, the port and the counters.
-    for (QTimer *timer : {w.session().Timer1, w.session().Timer2, w.session().timMscon, w.session().timCheckDevice})
+    for (QTimer *timer :
+         {w.session().Timer1, w.session().Timer2, w.session().timMscon, w.session().timCheckDevice})
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
     QCOMPARE(w.dispatcher().stack().top(), 0);
     QVERIFY(!w.session().Comm1->isOpen());
@@ -1116,7 +1129,8 @@ void TestForm1Serial::upgradeTimeOut()
     w.session().Timer1->setInterval(10);
     w.session().upgrade.count = 20;
     w.session().upgrade.index = 7;
-    w.session().upgrade.packets = {QByteArray(512, 'a'), QByteArray(512, 'b'), QByteArray(512, 'c')};
+    w.session().upgrade.packets = {QByteArray(512, 'a'), QByteArray(512, 'b'),
+                                   QByteArray(512, 'c')};
     control(w, "bt_Updata")->setEnabled(false);
     w.session().Comm1->setSettings(QStringLiteral("115200,N,8,1"));
     waitingForReply(w);
@@ -1146,11 +1160,10 @@ void TestForm1Serial::upgradeBlockWithBlocksLeft()
     Form1 &w = *rig.w;
     w.StartRun_Click();
     w.session().StartProgress(10, false);
-    w.dispatcher().setUpgradeFlag(1);
-    w.dispatcher().sendState().itemCount = 3;
     w.dispatcher().stack().push(55); // the next command on the stack
     const int top = w.dispatcher().stack().top();
-    waitingForReply(w);
+    rig.packetOutstanding();
+    w.dispatcher().sendState().itemCount = 3;
 
     w.session().receiveSerial(frame(47, {}));
 
@@ -1172,19 +1185,17 @@ void TestForm1Serial::upgradeComplete()
     w.ReopenSerialPort(QStringLiteral("115200,N,8,1"));
     w.session().StartProgress(3, false);
     w.session().StepProgress();
-    w.session().StepProgress(); // full
-    w.dispatcher().setUpgradeFlag(1);
     w.dispatcher().stack().clear();
     control(w, "bt_Updata")->setEnabled(false);
-    w.session().Timer1->setInterval(10);
-    waitingForReply(w);
+    rig.packetOutstanding(); // the bar is full
 
     w.session().receiveSerial(frame(47, {}));
 
     QVERIFY(w.ProgressBar->isHidden());
     QVERIFY(w.lb_ProgProc->isHidden());
     QCOMPARE(w.session().progress.value, 0);
-    QVERIFY(control(w, "bt_Updata")->isEnabled());
+    // Back once the new connection has shown the device.
+    QVERIFY(!control(w, "bt_Updata")->isEnabled());
     QCOMPARE(w.session().Timer1->interval(), 300);
     QVERIFY(w.session().Comm1->isOpen());
     QCOMPARE(w.session().Comm1->settings(), QStringLiteral("9600,N,8,1"));

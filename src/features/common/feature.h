@@ -25,6 +25,7 @@ struct MessageBoxRequest
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QString title;
     QString text;
+    QString informativeText; // a second, smaller text under the first
 };
 
 // What the window does for its sections.
