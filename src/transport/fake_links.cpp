@@ -50,7 +50,8 @@ std::optional<SerialPortFailure> FakeSerialLink::open(const QString &portName,
     m_input.clear();
     m_portName = portName;
     m_settings = settings;
-    if (openFailure) return openFailure;
+    if (openFailure && (openFailureSettings.isEmpty() || settings == openFailureSettings))
+        return openFailure;
     if (!ports.contains(portName))
         return SerialPortFailure{kPortNotFound, QStringLiteral("No such file or directory")};
     m_open = true;

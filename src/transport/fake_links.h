@@ -21,6 +21,9 @@ public:
     QStringList ports;
     // While set, opening fails with this (e.g. 8005, a port another program holds).
     std::optional<SerialPortFailure> openFailure;
+    // When set, openFailure hits only these settings, as an adapter that does
+    // not take a rate.
+    QString openFailureSettings;
     // Every frame written while open, oldest first.
     QList<QByteArray> written;
     // The oldest frame in `written`, taken off; empty when there is none.

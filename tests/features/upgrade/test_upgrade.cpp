@@ -243,6 +243,8 @@ private slots:
     void serialAborts();
     void networkAborts_data();
     void networkAborts();
+    void portSwitchFails_data();
+    void portSwitchFails();
     void otherButtonsQueueNothing();
     void lateReadReplyIsRoutedBySequence();
 };
@@ -505,6 +507,52 @@ void TestUpgrade::networkAborts()
     QCOMPARE(r.controller.state().firmware.image, padded(image));
     QCOMPARE(r.boxes.size(), 1);
     QCOMPARE(r.boxes[0].text, QStringLiteral("升级成功！"));
+}
+
+void TestUpgrade::portSwitchFails_data()
+{
+    QTest::addColumn<QString>("refused"); // the settings the port does not open with
+    QTest::addColumn<int>("sent");
+    QTest::newRow("to 115200") << QStringLiteral("115200,N,8,1") << 2;
+    QTest::newRow("back to 9600") << QStringLiteral("9600,N,8,1") << 7;
+}
+
+void TestUpgrade::portSwitchFails()
+{
+    QFETCH(QString, refused);
+    QFETCH(int, sent);
+
+    SerialUpgrade<rig::FakeLine> r;
+    FakeSerialLink &port = r.line.port();
+    const QString busy = QStringLiteral("Device or resource busy");
+    port.openFailureSettings = refused;
+    const bool fast = refused == QStringLiteral("115200,N,8,1");
+    if (fast) port.openFailure = SerialPortFailure{8005, busy};
+    int packets = 0;
+    const Transfer seen = r.run(testImage(2049), [&](const QByteArray &request) {
+        if (request.size() == 519 && ++packets == 5)
+            port.openFailure = SerialPortFailure{8005, busy};
+        return r.controller.answerSerial(request);
+    });
+    QCOMPARE(seen.requests.size(), sent);
+    QVERIFY(!upgrading(*r.w));
+    QVERIFY(!r.boxes.isEmpty());
+    // The port's own error (8005: held by another program) is shown.
+    QVERIFY2(r.boxes[0].text.startsWith(QStringLiteral("该端口已经被其他程序打开")),
+             qPrintable(r.boxes[0].text));
+    if (fast) {
+        // Never left at 115200: open again at 9600, and the upgrade is over.
+        QVERIFY(r.boxes[0].text.endsWith(QStringLiteral("，系统升级失败！")));
+        QCOMPARE(r.w->session().Comm1->settings(), kNormalPortSettings);
+        QVERIFY(r.w->session().Comm1->isOpen());
+    } else {
+        // The image is in; only the port is missing until it opens again.
+        QCOMPARE(r.controller.state().firmware.completedTransfers, 1);
+        port.openFailure.reset();
+        r.w->StartRun_Click();
+    }
+    r.now += 3001;
+    r.communicates();
 }
 
 void TestUpgrade::otherButtonsQueueNothing()
