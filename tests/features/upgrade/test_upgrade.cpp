@@ -54,6 +54,8 @@ struct Transfer
     QList<QByteArray> requests;
     QList<qint32> rates;
     QStringList labels;
+    QList<int> waits; // network: the reply's time-out
+    QList<int> paces; // network: the pause after the reply, to the next request
 };
 
 bool upgrading(const Form1 &w)
@@ -193,9 +195,13 @@ struct NetworkUpgrade
             if (request.isEmpty()) break;
             seen.requests << request;
             seen.labels << w->lb_ProgProc->text();
+            seen.waits << w->session().Timer2->interval();
             const QByteArray reply = controller.answerNetwork(request);
             if (reply.isEmpty()) break;
             link().arrive(reply);
+            seen.paces << (w->session().Sleep_Timer->isActive()
+                               ? w->session().Sleep_Timer->interval()
+                               : w->session().Timer1->interval());
         }
         return seen;
     }
@@ -295,6 +301,9 @@ void TestUpgrade::networkTransfer()
         QCOMPARE(seen.requests[2 + k],
                  writeHeader(530, quint16(sequence + 3 + k), 2) + padded(image).mid(k * 512, 512));
     QCOMPARE(seen.labels, kFivePacketLabels);
+    QCOMPARE(seen.waits, (QList<int>{9000, 3000, 5000, 5000, 5000, 5000, 5000}));
+    // The restart into the loader, then 10 ms between writes; the usual pace after the last.
+    QCOMPARE(seen.paces, (QList<int>{3000, 10, 10, 10, 10, 10, 300}));
     QCOMPARE(r.controller.state().firmware.image, padded(image));
 
     QCOMPARE(r.boxes.size(), 1);
