@@ -3,6 +3,7 @@
 #include "core/error_log.h"
 #include "protocol/command_codes.h"
 #include "protocol/frames.h"
+#include "protocol/sys_param_block.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@ namespace kalmo {
 namespace {
 
 constexpr char kMacWriteLabel[] = "bt_MAC_Click(Form1)";
+constexpr char kGatewayWriteLabel[] = "bt_NetGate_Click(Form1)";
 const QString kMacBoxErrorText = QStringLiteral("号地址书写错误");
 
 QString upperHex(int value)
@@ -38,12 +40,16 @@ NetworkIdentityFeature::NetworkIdentityFeature(const FeatureContext &context, QO
     : Feature(context, parent), m_panel(new NetworkIdentityPanel)
 {
     connect(m_panel->bt_MAC, &QPushButton::clicked, this, &NetworkIdentityFeature::bt_MAC_Click);
+    connect(m_panel->bt_NetGate, &QPushButton::clicked, this,
+            &NetworkIdentityFeature::bt_NetGate_Click);
     for (int i = 0; i < 2; ++i)
         connect(m_panel->ophandornot[std::size_t(i)], &QRadioButton::clicked, this,
                 [this, i] { ophandornot_Click(i); });
 
     Session &s = session();
     s.registerBuilder(Builder::MacWrite, [this](BuildContext &c) { return buildMacWrite(c); });
+    s.registerBuilder(Builder::GatewayWrite,
+                      [this](BuildContext &c) { return buildGatewayWrite(c); });
     s.handle(SerialReplyAction::DistributeMAC, [this](const Reply &r) { DistributeMAC(r); });
     s.handle(NetworkReplyAction::DistributeMAC, [this](const Reply &r) { DistributeMAC(r); });
     s.handle(SerialReplyAction::DistributeGateway,
@@ -136,6 +142,39 @@ void NetworkIdentityFeature::bt_MAC_Click()
             break;
         }
     });
+}
+
+void NetworkIdentityFeature::bt_NetGate_Click()
+{
+    if (window().chosenLink() == Link::None) return;
+    // The same code on both links.
+    session().dispatcher().stack().push(serial_cmd::WriteGateway);
+}
+
+// Gateway then subnet mask, one decimal byte per dotted part.
+BuildOutcome NetworkIdentityFeature::buildGatewayWrite(BuildContext &context)
+{
+    QByteArray block;
+    const auto collect = [&](const std::array<QLineEdit *, 4> &boxes, const QString &label) {
+        for (QLineEdit *box : boxes) {
+            const std::optional<qint64> value = panelInteger(box->text());
+            if (!value || *value < 0 || *value > 0xFF) {
+                const QString description = value ? overflowText() : typeMismatchText();
+                return std::optional(BuildOutcome::formatError(
+                    label, QString::fromUtf8(kGatewayWriteLabel), description));
+            }
+            block.append(char(*value));
+        }
+        return std::optional<BuildOutcome>();
+    };
+    if (auto refused = collect(m_panel->txtGate, QStringLiteral("网关"))) return *refused;
+    if (auto refused = collect(m_panel->txtSubNet, QStringLiteral("子网掩码"))) return *refused;
+
+    if (context.link == Link::Serial)
+        context.frame.replace(3, block.size(), block);
+    else
+        context.send.writePayload = block;
+    return BuildOutcome::built();
 }
 
 BuildOutcome NetworkIdentityFeature::buildMacWrite(BuildContext &context)

@@ -17,9 +17,13 @@ public:
 
     void ophandornot_Click(int index);
     void bt_MAC_Click();
+    // "下载网关和子网掩码": the write is queued on either link; its builder
+    // reads the eight boxes when it runs.
+    void bt_NetGate_Click();
 
 private:
     BuildOutcome buildMacWrite(BuildContext &context);
+    BuildOutcome buildGatewayWrite(BuildContext &context);
     void DistributeMAC(const Reply &reply);
     void DistributeGateway(const Reply &reply);
     void systemBlockArriving();
