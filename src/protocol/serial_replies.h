@@ -101,12 +101,4 @@ inline constexpr qsizetype kZigbeeBlockLength = 34;
 // ProcedureError("下标越界") and yields nothing.
 ZigbeeRecord splitZigbeeBlock(const QByteArray &reply, qsizetype offset);
 
-// What a CAN reply says, kept until the CAN dialog shows it.
-struct CanReplyValues
-{
-    int canBaudIndex = -1; // fn 89 byte 3: CanSet.CanBaud list index
-    int canMsIndex = -1;   // fn 89 byte 4: CanSet.CanMS list index
-    int checkValue = -1;   // fn 88 byte 3: below 10 the lamp is red, else green
-};
-
 } // namespace kalmo

@@ -5,8 +5,10 @@
 namespace kalmo {
 
 DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
-    : Feature(context, parent), m_panel(new ParameterDialogsPanel)
+    : Feature(context, parent), m_panel(new ParameterDialogsPanel),
+      m_can(new CanFeature(context, m_panel, this))
 {
+    connect(m_panel->Command2, &QPushButton::clicked, m_can, &CanFeature::Command2_Click);
     using A = SerialReplyAction;
     using N = NetworkReplyAction;
     Session &s = session();
@@ -24,15 +26,11 @@ DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
         s.handle(serial, show);
         s.handle(network, show);
     }
-    s.handle(A::CanSettings, [this](const Reply &r) {
-        canReplyValues.canBaudIndex = r.data(0);
-        canReplyValues.canMsIndex = r.data(1);
-        CanSetReplied();
-    });
-    s.handle(A::CanCheck, [this](const Reply &r) {
-        canReplyValues.checkValue = r.data(0);
-        CanSetReplied();
-    });
+}
+
+void DialogsFeature::onConnection(ConnectionEvent event)
+{
+    m_can->onConnection(event);
 }
 
 } // namespace kalmo

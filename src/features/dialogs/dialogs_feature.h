@@ -3,6 +3,7 @@
 // dialog shows. The dialogs themselves come in their own folders; until then
 // their replies are taken and kept, and nothing is shown.
 #include "features/common/feature.h"
+#include "features/dialogs/can/can_feature.h"
 #include "features/dialogs/parameter_dialogs_panel.h"
 #include "protocol/serial_replies.h"
 
@@ -17,10 +18,12 @@ public:
     DialogsFeature(const FeatureContext &context, QObject *parent);
 
     ParameterDialogsPanel *panel() const { return m_panel; }
+    CanFeature *canFeature() const { return m_can; }
+
+    void onConnection(ConnectionEvent event) override;
 
     // The slave-device dialog, unloaded together with the main window.
     QPointer<QWidget> slaveInfoForm;
-    CanReplyValues canReplyValues; // the last CAN replies, shown by the CAN dialog
 
 private:
     void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
@@ -29,9 +32,9 @@ private:
     void OnReadRongyu() {}        // Form_Rongyu
     void OnReadSM() {}            // Form_SM
     void OnReadCtrl() {}          // Form_Ctrl
-    void CanSetReplied() {}       // CanSet lists and lamp from canReplyValues
 
     ParameterDialogsPanel *m_panel;
+    CanFeature *m_can;
 };
 
 } // namespace kalmo
