@@ -5,6 +5,7 @@
 #include "features/common/feature.h"
 #include "features/dialogs/can/can_feature.h"
 #include "features/dialogs/parameter_dialogs_panel.h"
+#include "features/dialogs/sm/sm_feature.h"
 #include "protocol/serial_replies.h"
 
 #include <QPointer>
@@ -19,6 +20,7 @@ public:
 
     ParameterDialogsPanel *panel() const { return m_panel; }
     CanFeature *canFeature() const { return m_can; }
+    SmFeature *smFeature() const { return m_sm; }
 
     void onConnection(ConnectionEvent event) override;
 
@@ -30,11 +32,11 @@ private:
     void OnReadSlave() {}         // Form_Resend_Slave
     void OnReadResend() {}        // Form_Resend
     void OnReadRongyu() {}        // Form_Rongyu
-    void OnReadSM() {}            // Form_SM
     void OnReadCtrl() {}          // Form_Ctrl
 
     ParameterDialogsPanel *m_panel;
     CanFeature *m_can;
+    SmFeature *m_sm;
 };
 
 } // namespace kalmo
