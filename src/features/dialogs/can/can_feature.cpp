@@ -12,14 +12,18 @@ namespace kalmo {
 namespace {
 
 constexpr char kCanReadLabel[] = "CanRead(Form1)";
-const QString kReadFirstText = QStringLiteral("请先读取参数");
 const QColor kCheckFailedColor(255, 0, 0);
 const QColor kCheckPassedColor(0, 255, 0);
 
 } // namespace
 
 CanFeature::CanFeature(const FeatureContext &context, QWidget *owner, QObject *parent)
-    : Feature(context, parent), m_owner(owner)
+    : Feature(context, parent), m_dialog(owner, [this](CanSetDialog &d) {
+          connect(d.CanDetect, &QPushButton::clicked, this, &CanFeature::CanDetect_Click);
+          connect(d.CanRead, &QPushButton::clicked, this, &CanFeature::CanRead_Click);
+          connect(d.CanWrite, &QPushButton::clicked, this, &CanFeature::CanWrite_Click);
+          enableButtons();
+      })
 {
     Session &s = session();
     const auto nothingToFill = [](BuildContext &) { return BuildOutcome::built(); };
@@ -31,7 +35,7 @@ CanFeature::CanFeature(const FeatureContext &context, QWidget *owner, QObject *p
             const auto index = [](const QComboBox *list) {
                 return quint8(qMax(0, list->currentIndex()));
             };
-            const CanSettings settings{index(ensureDialog().CanBaud), index(ensureDialog().CanMS)};
+            const CanSettings settings{index(m_dialog.get().CanBaud), index(m_dialog.get().CanMS)};
             c.frame.replace(3, kCanBlockLength, encodeCanSettings(settings));
             return BuildOutcome::built();
         }));
@@ -39,32 +43,17 @@ CanFeature::CanFeature(const FeatureContext &context, QWidget *owner, QObject *p
     s.handle(SerialReplyAction::CanCheck, [this](const Reply &r) { showCheck(r); });
 }
 
-CanSetDialog &CanFeature::ensureDialog()
-{
-    if (!m_dialog) {
-        m_dialog = new CanSetDialog(m_owner);
-        m_dialog->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_dialog->CanDetect, &QPushButton::clicked, this, &CanFeature::CanDetect_Click);
-        connect(m_dialog->CanRead, &QPushButton::clicked, this, &CanFeature::CanRead_Click);
-        connect(m_dialog->CanWrite, &QPushButton::clicked, this, &CanFeature::CanWrite_Click);
-        enableButtons();
-    }
-    return *m_dialog;
-}
-
 void CanFeature::Command2_Click()
 {
-    CanSetDialog &dialog = ensureDialog();
-    dialog.show();
-    dialog.raise();
-    dialog.activateWindow();
+    m_dialog.show();
 }
 
 void CanFeature::enableButtons()
 {
-    if (!m_dialog) return;
+    const CanSetDialog *dialog = m_dialog.made();
+    if (!dialog) return;
     const bool serial = window().chosenLink() == Link::Serial;
-    for (QPushButton *button : {m_dialog->CanDetect, m_dialog->CanRead, m_dialog->CanWrite})
+    for (QPushButton *button : {dialog->CanDetect, dialog->CanRead, dialog->CanWrite})
         button->setEnabled(serial);
 }
 
@@ -92,7 +81,7 @@ void CanFeature::CanRead_Click()
 void CanFeature::CanWrite_Click()
 {
     if (window().chosenLink() != Link::Serial) return;
-    const CanSetDialog &dialog = ensureDialog();
+    const CanSetDialog &dialog = m_dialog.get();
     if (dialog.CanBaud->currentIndex() < 0 || dialog.CanMS->currentIndex() < 0) {
         window().showBox(
             {QMessageBox::NoIcon, QApplication::applicationDisplayName(), kReadFirstText});
@@ -114,14 +103,14 @@ void CanFeature::showSettings(const Reply &reply)
         window().setStatus(kFormatErrorText + field);
         return;
     }
-    CanSetDialog &dialog = ensureDialog();
+    CanSetDialog &dialog = m_dialog.get();
     dialog.CanBaud->setCurrentIndex(settings->baudIndex);
     dialog.CanMS->setCurrentIndex(settings->roleIndex);
 }
 
 void CanFeature::showCheck(const Reply &reply)
 {
-    CanSetDialog &dialog = ensureDialog();
+    CanSetDialog &dialog = m_dialog.get();
     dialog.shpFlashCan->setColor(canCheckPassed(reply.data(0)) ? kCheckPassedColor
                                                                : kCheckFailedColor);
 }

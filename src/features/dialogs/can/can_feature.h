@@ -4,8 +4,7 @@
 // disabled there), and the replies shown in it.
 #include "features/common/feature.h"
 #include "features/dialogs/can/can_dialog.h"
-
-#include <QPointer>
+#include "features/dialogs/dialog_window.h"
 
 namespace kalmo {
 
@@ -18,7 +17,7 @@ public:
     // "CAN检测与设置": shows the window, made on first use.
     void Command2_Click();
     // The window, or null when it has not been made or has been closed.
-    CanSetDialog *dialog() const { return m_dialog; }
+    CanSetDialog *dialog() const { return m_dialog.made(); }
 
     void CanDetect_Click();
     void CanRead_Click();
@@ -28,14 +27,12 @@ public:
     void onConnection(ConnectionEvent event) override;
 
 private:
-    CanSetDialog &ensureDialog();
     void enableButtons();
     void push(qint16 code);
     void showSettings(const Reply &reply);
     void showCheck(const Reply &reply);
 
-    QWidget *m_owner;
-    QPointer<CanSetDialog> m_dialog;
+    DialogWindow<CanSetDialog> m_dialog;
 };
 
 } // namespace kalmo

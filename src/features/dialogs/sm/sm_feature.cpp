@@ -15,31 +15,22 @@ namespace {
 
 constexpr char kReadLabel[] = "OnReadSM(Form_SM)";
 constexpr char kWriteLabel[] = "WriteSM(Form_SM)";
-const QString kReadFirstText = QStringLiteral("请先读取参数");
 const QString kAreaLabel = QStringLiteral("SM区");
 
 } // namespace
 
 SmFeature::SmFeature(const FeatureContext &context, QWidget *owner, QObject *parent)
-    : Feature(context, parent), m_owner(owner)
+    : Feature(context, parent), m_dialog(owner, [this](SmDialog &d) {
+          m_filled = false;
+          connect(d.bt_readSM, &QPushButton::clicked, this, &SmFeature::bt_readSM_Click);
+          connect(d.bt_writeSM, &QPushButton::clicked, this, &SmFeature::bt_writeSM_Click);
+          connect(d.btClear, &QPushButton::clicked, this, &SmFeature::btClear_Click);
+      })
 {
     Session &s = session();
     s.registerBuilder(Builder::SmWrite, [this](BuildContext &c) { return WriteSM(c); });
     s.handle(SerialReplyAction::SmArea, [this](const Reply &r) { OnReadSM(r); });
     s.handle(NetworkReplyAction::SmArea, [this](const Reply &r) { OnReadSM(r); });
-}
-
-SmDialog &SmFeature::ensureDialog()
-{
-    if (!m_dialog) {
-        m_dialog = new SmDialog(m_owner);
-        m_dialog->setAttribute(Qt::WA_DeleteOnClose);
-        m_filled = false;
-        connect(m_dialog->bt_readSM, &QPushButton::clicked, this, &SmFeature::bt_readSM_Click);
-        connect(m_dialog->bt_writeSM, &QPushButton::clicked, this, &SmFeature::bt_writeSM_Click);
-        connect(m_dialog->btClear, &QPushButton::clicked, this, &SmFeature::btClear_Click);
-    }
-    return *m_dialog;
 }
 
 void SmFeature::push(qint16 code)
@@ -51,10 +42,7 @@ void SmFeature::push(qint16 code)
 void SmFeature::bt_SM_Click()
 {
     push(serial_cmd::ReadSm);
-    SmDialog &dialog = ensureDialog();
-    dialog.show();
-    dialog.raise();
-    dialog.activateWindow();
+    m_dialog.show();
 }
 
 void SmFeature::bt_readSM_Click()
@@ -74,7 +62,7 @@ void SmFeature::bt_writeSM_Click()
 
 void SmFeature::btClear_Click()
 {
-    for (QLineEdit *box : ensureDialog().txt_sm)
+    for (QLineEdit *box : m_dialog.get().txt_sm)
         box->setText(QStringLiteral("0"));
     m_filled = true;
 }
@@ -90,7 +78,7 @@ void SmFeature::OnReadSM(const Reply &reply)
         window().setStatus(kFormatErrorText + kAreaLabel);
         return;
     }
-    SmDialog &dialog = ensureDialog();
+    SmDialog &dialog = m_dialog.get();
     for (std::size_t i = 0; i < values->size(); ++i)
         dialog.txt_sm[i]->setText(QString::number((*values)[i]));
     m_filled = true;
@@ -99,7 +87,7 @@ void SmFeature::OnReadSM(const Reply &reply)
 BuildOutcome SmFeature::WriteSM(BuildContext &context)
 {
     SmValues values{};
-    const SmDialog &dialog = ensureDialog();
+    const SmDialog &dialog = m_dialog.get();
     for (std::size_t i = 0; i < values.size(); ++i) {
         const std::optional<qint64> value = panelInteger(dialog.txt_sm[i]->text());
         if (!value || *value < std::numeric_limits<qint32>::min() ||

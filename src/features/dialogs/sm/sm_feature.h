@@ -2,9 +2,8 @@
 // The SM dialog's feature code: "SM区" opens it and reads the area; its
 // read, write and clear on both links.
 #include "features/common/feature.h"
+#include "features/dialogs/dialog_window.h"
 #include "features/dialogs/sm/sm_dialog.h"
-
-#include <QPointer>
 
 namespace kalmo {
 
@@ -17,7 +16,7 @@ public:
     // "SM区": queues the read and shows the window.
     void bt_SM_Click();
     // The window, or null when it has not been made or has been closed.
-    SmDialog *dialog() const { return m_dialog; }
+    SmDialog *dialog() const { return m_dialog.made(); }
 
     void bt_readSM_Click();
     // Refused with "请先读取参数" until a read or "清0" has filled the window.
@@ -25,13 +24,11 @@ public:
     void btClear_Click();
 
 private:
-    SmDialog &ensureDialog();
     void push(qint16 code);
     void OnReadSM(const Reply &reply);
     BuildOutcome WriteSM(BuildContext &context);
 
-    QWidget *m_owner;
-    QPointer<SmDialog> m_dialog;
+    DialogWindow<SmDialog> m_dialog;
     bool m_filled = false; // the window holds values read or cleared
 };
 
