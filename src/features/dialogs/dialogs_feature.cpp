@@ -6,8 +6,11 @@ namespace kalmo {
 
 DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
     : Feature(context, parent), m_panel(new ParameterDialogsPanel),
-      m_can(new CanFeature(context, m_panel, this)), m_sm(new SmFeature(context, m_panel, this))
+      m_can(new CanFeature(context, m_panel, this)), m_sm(new SmFeature(context, m_panel, this)),
+      m_redundancy(new RedundancyFeature(context, m_panel, this))
 {
+    connect(m_panel->bt_Rongyu, &QPushButton::clicked, m_redundancy,
+            &RedundancyFeature::bt_Rongyu_Click);
     connect(m_panel->bt_SM, &QPushButton::clicked, m_sm, &SmFeature::bt_SM_Click);
     connect(m_panel->Command2, &QPushButton::clicked, m_can, &CanFeature::Command2_Click);
     using A = SerialReplyAction;
@@ -20,7 +23,6 @@ DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
          {std::tuple{A::SlaveInfo, N::SlaveInfo, &DialogsFeature::DistributeSlaveInfo},
           std::tuple{A::SlaveForwarding, N::SlaveForwarding, &DialogsFeature::OnReadSlave},
           std::tuple{A::Forwarding, N::Forwarding, &DialogsFeature::OnReadResend},
-          std::tuple{A::Redundancy, N::Redundancy, &DialogsFeature::OnReadRongyu},
           std::tuple{A::ControlParameters, N::ControlParameters, &DialogsFeature::OnReadCtrl}}) {
         const auto show = [this, routine = routine](const Reply &) { (this->*routine)(); };
         s.handle(serial, show);

@@ -5,6 +5,7 @@
 #include "features/common/feature.h"
 #include "features/dialogs/can/can_feature.h"
 #include "features/dialogs/parameter_dialogs_panel.h"
+#include "features/dialogs/redundancy/redundancy_feature.h"
 #include "features/dialogs/sm/sm_feature.h"
 #include "protocol/serial_replies.h"
 
@@ -21,6 +22,7 @@ public:
     ParameterDialogsPanel *panel() const { return m_panel; }
     CanFeature *canFeature() const { return m_can; }
     SmFeature *smFeature() const { return m_sm; }
+    RedundancyFeature *redundancyFeature() const { return m_redundancy; }
 
     void onConnection(ConnectionEvent event) override;
 
@@ -31,12 +33,12 @@ private:
     void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
     void OnReadSlave() {}         // Form_Resend_Slave
     void OnReadResend() {}        // Form_Resend
-    void OnReadRongyu() {}        // Form_Rongyu
     void OnReadCtrl() {}          // Form_Ctrl
 
     ParameterDialogsPanel *m_panel;
     CanFeature *m_can;
     SmFeature *m_sm;
+    RedundancyFeature *m_redundancy;
 };
 
 } // namespace kalmo

@@ -6,9 +6,8 @@
 #include "features/dialogs/dialogs_feature.h"
 
 #include "protocol/sm_block.h"
+#include "support/either_link.h"
 #include "support/hex.h"
-#include "support/network_rig.h"
-#include "support/serial_rig.h"
 
 using namespace kalmo;
 
@@ -21,43 +20,12 @@ void fillDevice(sim::VirtualController &controller)
         controller.state().smValues[std::size_t(i)] = (i % 2 ? -1 : 1) * (i + 1) * 0x010101;
 }
 
-// The two links behind one face: a click's request, answered.
-struct Device
+struct Device : rig::EitherLink
 {
-    std::unique_ptr<rig::SerialRig> serial;
-    std::unique_ptr<rig::NetworkRig> network;
-
-    explicit Device(bool onNetwork)
-    {
-        if (onNetwork) {
-            network = std::make_unique<rig::NetworkRig>();
-        } else {
-            serial = std::make_unique<rig::SerialRig>();
-            serial->w->StartRun_Click();
-            serial->runToIdle();
-        }
-        fillDevice(controller());
-    }
-    Form1 &w() const { return serial ? *serial->w : *network->w; }
-    sim::VirtualController &controller() const
-    {
-        return serial ? serial->controller : network->controller;
-    }
-    QList<MessageBoxRequest> &boxes() const { return serial ? serial->boxes : network->boxes; }
-    QByteArray exchange()
-    {
-        const QByteArray request = serial ? serial->step() : network->tick();
-        if (request.isEmpty()) return {};
-        if (serial)
-            serial->answer(request);
-        else
-            network->answer(request);
-        return request;
-    }
-    // The 512 bytes a write carried.
+    explicit Device(bool onNetwork) : EitherLink(onNetwork) { fillDevice(controller()); }
     QByteArray written(const QByteArray &request) const
     {
-        return request.sliced(serial ? 3 : 16, 512); // block 107 has the short write header
+        return EitherLink::written(request, 512);
     }
     SmFeature &sm() const { return *w().dialogsFeature->smFeature(); }
     SmDialog &dialog() const { return *sm().dialog(); }
