@@ -595,7 +595,8 @@ void TestForm1Network::acceptance_data()
     QTest::addColumn<bool>("resumed");
 
     // Outstanding: block 15000 type 0, which has a row in both tables.
-    QTest::newRow("0x4C read") << reply(0x4C, kReadSequence) << "读取冗余信息成功" << true;
+    QTest::newRow("0x4C read") << reply(0x4C, kReadSequence, QByteArray(208, '\0'))
+                               << "读取冗余信息成功" << true;
     QTest::newRow("0x0C read error") << reply(0x0C, kReadSequence) << "读服务响应错误" << true;
     QTest::newRow("0x8C read error") << reply(0x8C, kReadSequence) << "读服务响应错误" << true;
     QTest::newRow("0xCC read error") << reply(0xCC, kReadSequence) << "读服务响应错误" << true;
@@ -671,7 +672,7 @@ void TestForm1Network::readRows_data()
         {"slave forwarding", 14000, 3, 0, zeros(59), "读取从设备转发信息成功", true},
         {"forwarding", 14000, 4, 0, zeros(483), "读取转发信息成功", true},
         {"gateway", 14000, 5, 0, zeros(8), "读取网关信息成功", true},
-        {"redundancy", 15000, 0, 0, zeros(203), "读取冗余信息成功", true},
+        {"redundancy", 15000, 0, 0, zeros(208), "读取冗余信息成功", true},
         {"week day, any type", 107, 5, 0, weekDay, "before", true},
         {"SM area", 107, 0, 256, zeros(512), "before", true},
         {"block 107, other item count", 107, 0, 1, weekDay, "before", false},
@@ -1389,7 +1390,7 @@ void TestForm1Network::anyDatagramIsSurvived()
     QCOMPARE(datagrams, int(requests.size()) * 601);
     // Still answering afterwards.
     rig.outstanding(15000, 0);
-    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence));
+    w.session().wsckR_W_DataArrival(reply(0x4C, kReadSequence, QByteArray(208, '\0')));
     QCOMPARE(w.Text2->text(), QStringLiteral("读取冗余信息成功"));
 }
 
