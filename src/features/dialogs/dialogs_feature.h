@@ -4,6 +4,7 @@
 // their replies are taken and kept, and nothing is shown.
 #include "features/common/feature.h"
 #include "features/dialogs/can/can_feature.h"
+#include "features/dialogs/control/control_feature.h"
 #include "features/dialogs/parameter_dialogs_panel.h"
 #include "features/dialogs/redundancy/redundancy_feature.h"
 #include "features/dialogs/sm/sm_feature.h"
@@ -23,6 +24,7 @@ public:
     CanFeature *canFeature() const { return m_can; }
     SmFeature *smFeature() const { return m_sm; }
     RedundancyFeature *redundancyFeature() const { return m_redundancy; }
+    ControlFeature *controlFeature() const { return m_control; }
 
     void onConnection(ConnectionEvent event) override;
 
@@ -33,12 +35,12 @@ private:
     void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
     void OnReadSlave() {}         // Form_Resend_Slave
     void OnReadResend() {}        // Form_Resend
-    void OnReadCtrl() {}          // Form_Ctrl
 
     ParameterDialogsPanel *m_panel;
     CanFeature *m_can;
     SmFeature *m_sm;
     RedundancyFeature *m_redundancy;
+    ControlFeature *m_control;
 };
 
 } // namespace kalmo
