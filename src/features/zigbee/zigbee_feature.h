@@ -3,7 +3,7 @@
 // device number box, and the link test.
 #include "features/common/feature.h"
 #include "features/zigbee/zigbee_panel.h"
-#include "protocol/serial_replies.h"
+#include "protocol/zigbee_block.h"
 
 namespace kalmo {
 
