@@ -1,5 +1,5 @@
-// The Zigbee block both ways at the serial and the network offset, the
-// channel mask, the address boxes and the order of the timing checks.
+// The Zigbee block both ways at the serial and the network offset, and the
+// channel mask.
 #include "core/error_log.h"
 #include "protocol/zigbee_block.h"
 
@@ -15,10 +15,6 @@ private slots:
     void blockAtBothOffsets();
     void shortBlockYieldsNothing();
     void channelMask();
-    void hexByte_data();
-    void hexByte();
-    void timingFault_data();
-    void timingFault();
 };
 
 void TestZigbeeBlock::blockAtBothOffsets_data()
@@ -73,53 +69,6 @@ void TestZigbeeBlock::channelMask()
     QCOMPARE(withZigbeeChannels(0xFFFFFFFF, 0x0002), quint32(0xF80017FF));
     QVERIFY(zigbeeChannelOn(0x04000000, 15));
     QVERIFY(!zigbeeChannelOn(0x04000000, 14));
-}
-
-void TestZigbeeBlock::hexByte_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("value"); // -1: refused
-    QTest::newRow("empty counts 0") << "" << 0;
-    QTest::newRow("one digit") << "a" << 0x0A;
-    QTest::newRow("upper") << "1F" << 0x1F;
-    QTest::newRow("leading zeros") << "00ff" << 0xFF;
-    QTest::newRow("above FF") << "100" << -1;
-    QTest::newRow("bad character") << "G1" << -1;
-    QTest::newRow("blank") << " 1" << -1;
-    QTest::newRow("sign") << "-1" << -1;
-    QTest::newRow("full-width digit") << QStringLiteral("１") << -1;
-}
-
-void TestZigbeeBlock::hexByte()
-{
-    QFETCH(QString, text);
-    QFETCH(int, value);
-    const std::optional<quint8> got = zigbeeHexByte(text);
-    QCOMPARE(got.has_value(), value >= 0);
-    if (got) QCOMPARE(int(*got), value);
-    if (got) QCOMPARE(zigbeeHexByte(zigbeeHexText(*got)), got);
-}
-
-void TestZigbeeBlock::timingFault_data()
-{
-    QTest::addColumn<QList<int>>("values");
-    QTest::addColumn<QString>("message"); // empty: accepted
-    QTest::newRow("all zero: read first")
-        << QList<int>{0, 0, 0, 0} << "读时间间隔不合法，请重新输入。该值至少为50";
-    QTest::newRow("write 49") << QList<int>{50, 49, 0, 0}
-                              << "写时间间隔不合法，请重新输入。该值至少为50";
-    QTest::newRow("wait 0") << QList<int>{50, 50, 0, 0} << "最大等待时间不能为0，请重新输入";
-    QTest::newRow("self check 0") << QList<int>{50, 50, 1, 0} << "在线自检时间不能为0，请重新输入";
-    QTest::newRow("least good") << QList<int>{50, 50, 1, 1} << QString();
-}
-
-void TestZigbeeBlock::timingFault()
-{
-    QFETCH(QList<int>, values);
-    QFETCH(QString, message);
-    const auto fault = zigbeeTimingFault(quint16(values[0]), quint16(values[1]), quint16(values[2]),
-                                         quint16(values[3]));
-    QCOMPARE(fault.value_or(QString()), message);
 }
 
 QTEST_GUILESS_MAIN(TestZigbeeBlock)
