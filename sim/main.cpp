@@ -214,6 +214,10 @@ int main(int argc, char *argv[])
         {QStringLiteral("animate-inputs"),
          QStringLiteral("Switch the next input channel every MS milliseconds."),
          QStringLiteral("MS")},
+        {QStringLiteral("zigbee-test"),
+         QStringLiteral("What the Zigbee link test reports: 0 good (default), 1 not on line, 2 "
+                        "silent, other values unknown."),
+         QStringLiteral("N")},
         {QStringLiteral("verbose"), QStringLiteral("Log every request on standard error.")},
     });
     parser.process(app);
@@ -265,6 +269,8 @@ int main(int argc, char *argv[])
 
     VirtualController controller(profile);
     controller.setFaults(faults);
+    controller.state().zigbee.testResult =
+        quint8(integerOption(parser, QStringLiteral("zigbee-test"), 10, 0, 255, 0));
 
     PtyEndpoint endpoint(&controller);
     endpoint.setPacedAtLineRate(parser.isSet(QStringLiteral("line-rate")));

@@ -1,7 +1,5 @@
 #include "protocol/serial_replies.h"
 
-#include "core/bytes.h"
-
 #include <algorithm>
 
 namespace kalmo {
@@ -76,13 +74,6 @@ constexpr bool oneRowPerFunction()
 }
 static_assert(oneRowPerFunction(), "one row per function number, the catch-all last");
 
-// Throws unless the reply holds bytes first..last.
-void require(const QByteArray &reply, qsizetype first, qsizetype last)
-{
-    byteAt(reply, first);
-    byteAt(reply, last);
-}
-
 } // namespace
 
 const SerialReplyRow &findSerialReply(int functionNumber)
@@ -97,42 +88,6 @@ const SerialReplyRow &findSerialReply(int functionNumber)
 std::span<const SerialReplyRow> serialReplies()
 {
     return kSerialReplies;
-}
-
-QString zigbeeTestText(quint8 result)
-{
-    switch (result) {
-    case 0:
-        return QStringLiteral("测试zigbee成功");
-    case 1:
-        return QStringLiteral("测试zigbee失败:  设备未上线");
-    case 2:
-        return QStringLiteral("测试zigbee失败:  设备不通信");
-    default:
-        return QStringLiteral("测试zigbee失败:  未知错误");
-    }
-}
-
-ZigbeeRecord splitZigbeeBlock(const QByteArray &reply, qsizetype offset)
-{
-    require(reply, offset, offset + kZigbeeBlockLength - 1);
-    const qsizetype o = offset;
-    ZigbeeRecord z;
-    z.deviceLogic = byteAt(reply, o);
-    z.networkType = byteAt(reply, o + 1);
-    z.deviceNumber = le16At(reply, o + 2);
-    z.channelMask = le32At(reply, o + 4);
-    for (qsizetype i = 0; i < 8; ++i) {
-        z.mac[std::size_t(i)] = byteAt(reply, o + 8 + i);
-        z.extendedPanId[std::size_t(i)] = byteAt(reply, o + 16 + i);
-    }
-    z.enabled = byteAt(reply, o + 24);
-    z.chainAddress = byteAt(reply, o + 25);
-    z.readInterval = le16At(reply, o + 26);
-    z.writeInterval = le16At(reply, o + 28);
-    z.maxWaitCount = le16At(reply, o + 30);
-    z.selfCheckTime = le16At(reply, o + 32);
-    return z;
 }
 
 } // namespace kalmo

@@ -1,15 +1,14 @@
 #pragma once
 // What a serial reply means: one row per function number naming its status
 // text, what is done with the reply and how the command queue goes on; and the
-// small blocks the receive handler decodes itself (the Zigbee block, the
-// Profibus and CAN bytes). Adding a reply kind is adding a row to
+// small blocks the receive handler decodes itself (the Profibus and CAN
+// bytes). Adding a reply kind is adding a row to
 // serial_replies.cpp. No widgets, ports or timers here.
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>
 
-#include <array>
 #include <span>
 
 namespace kalmo {
@@ -69,36 +68,5 @@ struct SerialReplyRow
 const SerialReplyRow &findSerialReply(int functionNumber);
 // The whole table, the catch-all row last.
 std::span<const SerialReplyRow> serialReplies();
-
-
-// Zigbee link test result (first data byte): 0 good, 1 not on line, 2 silent.
-QString zigbeeTestText(quint8 result);
-
-// ---- Blocks decoded by the handler -----------------------------------------
-// (the system information, clock and tag blocks have codecs of their own)
-
-// The 34-byte Zigbee parameter block, low byte first.
-struct ZigbeeRecord
-{
-    quint8 deviceLogic = 0;   // Combo_zlogic index
-    quint8 networkType = 0;   // Combo_Nettype index
-    quint16 deviceNumber = 0; // Text_DNO
-    quint32 channelMask = 0;  // bit 11 + k: channel box k
-    std::array<quint8, 8> mac{};
-    std::array<quint8, 8> extendedPanId{};
-    quint8 enabled = 0;
-    quint8 chainAddress = 0;
-    quint16 readInterval = 0;
-    quint16 writeInterval = 0;
-    quint16 maxWaitCount = 0;
-    quint16 selfCheckTime = 0;
-
-    friend bool operator==(const ZigbeeRecord &, const ZigbeeRecord &) = default;
-};
-inline constexpr qsizetype kZigbeeBlockLength = 34;
-// The block at `offset` of a reply: the link's data offset (serial function
-// 57, the network read of block 14000 type 1). A reply too short for the block throws
-// ProcedureError("下标越界") and yields nothing.
-ZigbeeRecord splitZigbeeBlock(const QByteArray &reply, qsizetype offset);
 
 } // namespace kalmo

@@ -216,6 +216,8 @@ void TestKalmoSimCli::badOptions_data()
         QStringLiteral("--network"), QStringLiteral("--wrong-sequence"), QStringLiteral("often")};
     QTest::newRow("fail-packet below 0") << QStringList{
         QStringLiteral("--serial"), QStringLiteral("--fail-packet"), QStringLiteral("-1")};
+    QTest::newRow("zigbee-test above 255") << QStringList{
+        QStringLiteral("--serial"), QStringLiteral("--zigbee-test"), QStringLiteral("256")};
 }
 
 void TestKalmoSimCli::badOptions()

@@ -1,29 +1,30 @@
-// The Zigbee block as the receive handlers split it, at the serial and the
-// network offset.
-#include "protocol/serial_replies.h"
+// The Zigbee block both ways at the serial and the network offset, and the
+// channel mask.
 #include "core/error_log.h"
+#include "protocol/zigbee_block.h"
 
 #include <QtTest>
 
 using namespace kalmo;
 
-class TestSerialReplies : public QObject
+class TestZigbeeBlock : public QObject
 {
     Q_OBJECT
 private slots:
-    void zigbeeBlockAtBothOffsets_data();
-    void zigbeeBlockAtBothOffsets();
-    void shortZigbeeBlockYieldsNothing();
+    void blockAtBothOffsets_data();
+    void blockAtBothOffsets();
+    void shortBlockYieldsNothing();
+    void channelMask();
 };
 
-void TestSerialReplies::zigbeeBlockAtBothOffsets_data()
+void TestZigbeeBlock::blockAtBothOffsets_data()
 {
     QTest::addColumn<int>("offset");
     QTest::newRow("serial function 57") << 3;
     QTest::newRow("network block 14000 type 1") << 12;
 }
 
-void TestSerialReplies::zigbeeBlockAtBothOffsets()
+void TestZigbeeBlock::blockAtBothOffsets()
 {
     QFETCH(int, offset);
     // logic 1, type 4, number 0x0102, channels 11 and 26, MAC, EXPANID,
@@ -48,9 +49,11 @@ void TestSerialReplies::zigbeeBlockAtBothOffsets()
     QCOMPARE(z.writeInterval, quint16(0xFFFF));
     QCOMPARE(z.maxWaitCount, quint16(1));
     QCOMPARE(z.selfCheckTime, quint16(0x0100));
+
+    QCOMPARE(zigbeeBlockBytes(z), block);
 }
 
-void TestSerialReplies::shortZigbeeBlockYieldsNothing()
+void TestZigbeeBlock::shortBlockYieldsNothing()
 {
     // One byte short of the block.
     const QByteArray reply = QByteArray(3, '\x55') + QByteArray(33, '\x01');
@@ -58,5 +61,15 @@ void TestSerialReplies::shortZigbeeBlockYieldsNothing()
     QVERIFY_THROWS_EXCEPTION(ProcedureError, splitZigbeeBlock(QByteArray(), 12));
 }
 
-QTEST_GUILESS_MAIN(TestSerialReplies)
-#include "test_serial_replies.moc"
+void TestZigbeeBlock::channelMask()
+{
+    // Boxes 0 and 15: channels 11 and 26.
+    QCOMPARE(withZigbeeChannels(0, 0x8001), quint32(0x04000800));
+    // The bits no box shows are kept; the boxes' bits are replaced.
+    QCOMPARE(withZigbeeChannels(0xFFFFFFFF, 0x0002), quint32(0xF80017FF));
+    QVERIFY(zigbeeChannelOn(0x04000000, 15));
+    QVERIFY(!zigbeeChannelOn(0x04000000, 14));
+}
+
+QTEST_GUILESS_MAIN(TestZigbeeBlock)
+#include "test_zigbee_block.moc"
