@@ -9,6 +9,7 @@
 #include "protocol/announcement.h"
 #include "protocol/frames.h"
 #include "support/hex.h"
+#include "support/network_rig.h"
 #include "support/scratch_dir.h"
 #include "support/serial_rig.h"
 
@@ -134,53 +135,15 @@ template <typename Line> struct SerialUpgrade : rig::SerialRigOn<Line>
 
 // ---- Network ------------------------------------------------------------------------
 
-// The window on the fake service link to a device on 127.0.0.2, answered by
-// the virtual controller; the timers are stepped by hand.
-struct NetworkUpgrade
+// The network rig with the controller's clock driven by the test.
+struct NetworkUpgrade : rig::NetworkRig
 {
-    QList<MessageBoxRequest> boxes;
-    std::unique_ptr<Form1> w;
-    sim::VirtualController controller;
     qint64 now = 0;
     ScratchWorkingDir dir;
 
     NetworkUpgrade()
     {
-        ProgramOptions options;
-        options.link = ProgramOptions::Link::Network;
-        w = rig::steppedWindow(options, &boxes);
-        w->session().discoveryPort = 0;
         controller.setTickSource([this] { return now; });
-        connect();
-    }
-    // Communicate, the device's announcement, its choice and the first reads.
-    void connect()
-    {
-        w->StartRun_Click();
-        Announcement device;
-        device.address = {127, 0, 0, 2};
-        device.deviceId = "02" + QByteArray(15, '0') + "090" + QByteArray(12, '0');
-        device.servicePort = 5020;
-        w->wsckDeviceQuery_DataArrival(encodeAnnouncement(device));
-        w->cmbDevice->setCurrentIndex(0);
-        w->cmbDevice_Click();
-        for (int i = 0; i < 20 && w->dispatcher().stack().top() > 0; ++i) {
-            const QByteArray request = tick();
-            QVERIFY(!request.isEmpty());
-            answer(request);
-        }
-        QCOMPARE(w->dispatcher().stack().top(), 0);
-    }
-    FakeDatagramLink &link() const { return rig::fakeDatagram(*w); }
-    QByteArray tick()
-    {
-        w->session().Timer1_Timer();
-        return link().takeSent();
-    }
-    void answer(const QByteArray &request)
-    {
-        const QByteArray reply = controller.answerNetwork(request);
-        if (!reply.isEmpty()) link().arrive(reply);
     }
 
     // Clicks "升级" and answers until the transfer ends or goes unanswered;
