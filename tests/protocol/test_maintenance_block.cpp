@@ -1,6 +1,5 @@
-// The data of the maintenance commands: the high-speed flags in the order the
-// device takes them and the models that take only four, the output
-// frequencies high byte first, and the restore selection byte.
+// The high-speed flags in the order the device takes them, and the models
+// that take only four.
 #include "protocol/maintenance_block.h"
 
 #include <QtTest>
@@ -13,8 +12,6 @@ class TestMaintenanceBlock : public QObject
 private slots:
     void highSpeedFlags_data();
     void highSpeedFlags();
-    void outputFrequencies();
-    void selectionByte();
 };
 
 void TestMaintenanceBlock::highSpeedFlags_data()
@@ -28,15 +25,11 @@ void TestMaintenanceBlock::highSpeedFlags_data()
                                << QByteArray::fromHex("000001000000");
     QTest::newRow("six, DI20 and Q0.1")
         << 4 << 0x2529 << QList<int>{5, 3} << QByteArray::fromHex("000000010001");
-    QTest::newRow("six, DI22 and Q0.0")
-        << 10 << 0x3305 << QList<int>{0, 2} << QByteArray::fromHex("010000000100");
     // Four flags: DI22, DI23, Q0.0, Q0.1; DI21 and DI20 are not sent.
     QTest::newRow("four, type 8 / 0x2529")
         << 8 << 0x2529 << QList<int>{2, 4, 5} << QByteArray::fromHex("00000100");
     QTest::newRow("four, type 10 / 0x1101")
         << 10 << 0x1101 << QList<int>{1, 3} << QByteArray::fromHex("00010001");
-    QTest::newRow("four, type 8 / 0x1101")
-        << 8 << 0x1101 << QList<int>{0, 1, 2, 3, 4, 5} << QByteArray::fromHex("01010101");
 }
 
 void TestMaintenanceBlock::highSpeedFlags()
@@ -50,22 +43,6 @@ void TestMaintenanceBlock::highSpeedFlags()
         flags[std::size_t(b)] = true;
     QCOMPARE(highSpeedIoPayload(flags, quint8(type), quint16(firmware)), payload);
     QCOMPARE(takesFourHighSpeedFlags(quint8(type), quint16(firmware)), payload.size() == 4);
-}
-
-void TestMaintenanceBlock::outputFrequencies()
-{
-    QCOMPARE(outputFrequencyPayload(1000, 2000), QByteArray::fromHex("03e8 07d0"));
-    QCOMPARE(outputFrequencyPayload(0, 65534), QByteArray::fromHex("0000 fffe"));
-}
-
-void TestMaintenanceBlock::selectionByte()
-{
-    std::array<bool, kRestoreGroupCount> groups{};
-    QCOMPARE(restoreSelectionByte(groups), quint8(0x00));
-    groups[1] = groups[7] = true; // SM retained area, redundancy
-    QCOMPARE(restoreSelectionByte(groups), quint8(0x82));
-    groups.fill(true);
-    QCOMPARE(restoreSelectionByte(groups), quint8(0xFF));
 }
 
 QTEST_APPLESS_MAIN(TestMaintenanceBlock)

@@ -11,6 +11,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
+
 namespace kalmo {
 
 namespace {
