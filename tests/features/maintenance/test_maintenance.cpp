@@ -4,7 +4,9 @@
 #include "app/form1.h"
 #include "features/common/lamp.h"
 #include "support/hex.h"
+#include "support/log_text.h"
 #include "support/network_rig.h"
+#include "support/scratch_dir.h"
 #include "support/serial_rig.h"
 
 #include <QCheckBox>
@@ -116,6 +118,7 @@ private slots:
     void highSpeedFrames_data();
     void highSpeedFrames();
     void negativeFrequencyRefused();
+    void profibusFailuresShown();
     void characterTime_data();
     void characterTime();
 };
@@ -226,6 +229,7 @@ void TestMaintenance::highSpeedFrames()
 void TestMaintenance::negativeFrequencyRefused()
 {
     // A frequency that does not fit 16 bits sends nothing and names its box.
+    ScratchWorkingDir dir;
     Connected link(false);
     Form1 &w = link.w();
     control<QLineEdit>(w, "Text5_2")->setText("-5");
@@ -233,6 +237,24 @@ void TestMaintenance::negativeFrequencyRefused()
     QCOMPARE(link.step(), QByteArray());
     QCOMPARE(w.Text2->text(), QStringLiteral("数据格式错误：Q0.0 输出频率"));
     QCOMPARE(w.dispatcher().stack().top(), 0);
+}
+
+void TestMaintenance::profibusFailuresShown()
+{
+    // A full command stack: the push fails, is logged, and the engineer is told.
+    ScratchWorkingDir dir;
+    Connected link(false);
+    Form1 &w = link.w();
+    while (w.dispatcher().stack().top() < CommandStack::kLastIndex)
+        w.dispatcher().stack().push(serial_cmd::ReadDido);
+    control<QAbstractButton>(w, "btRProfibus")->click();
+    control<QAbstractButton>(w, "ckProfibus")->click();
+    QCOMPARE(link.serial->boxes.size(), 2);
+    QCOMPARE(link.serial->boxes[0].text, QStringLiteral("btRProfibus_Click错误"));
+    QCOMPARE(link.serial->boxes[1].text, QStringLiteral("ckProfibus_MouseUp错误"));
+    QCOMPARE(control<QCheckBox>(w, "ckProfibus")->text(), QStringLiteral("开启"));
+    QVERIFY(logText().contains(QStringLiteral("btRProfibus_Click(Form1)")));
+    QVERIFY(logText().contains(QStringLiteral("ckProfibus_MouseUp(Form1)")));
 }
 
 void TestMaintenance::characterTime_data()
