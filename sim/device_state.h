@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 #include <QtGlobal>
 
@@ -203,6 +204,13 @@ struct Maintenance
     quint8 ramTestResult = 0;   // bit i set: RAM area i failed
     bool programRunning = true;
     int stopAndClearCount = 0;
+    // Every maintenance command carried out, oldest first, on either link:
+    // "RAM test", "light board on", "light board off", "stop and clear",
+    // "save", "restore", "restore selected with 0x82", "restore defaults",
+    // "high-speed I/O DI22=1 DI23=0 DI21=0 DI20=0 Q0.0=1 Q0.1=0" (four flags
+    // for the short frame), "output frequencies 1000 2000", "Profibus on",
+    // "Profibus off".
+    QStringList received;
 };
 
 // A firmware transfer and the image it stored. Packets are 512 bytes and carry

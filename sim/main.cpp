@@ -291,7 +291,11 @@ int main(int argc, char *argv[])
 
     int completedTransfers = 0;
     int abandonedTransfers = 0;
+    qsizetype maintenanceReported = 0;
     const auto reportFirmware = [&] {
+        const QStringList &received = controller.state().maintenance.received;
+        for (; maintenanceReported < received.size(); ++maintenanceReported)
+            std::fprintf(stderr, "maintenance: %s\n", qPrintable(received[maintenanceReported]));
         const FirmwareStore &fw = controller.state().firmware;
         if (fw.abandonedTransfers != abandonedTransfers) {
             abandonedTransfers = fw.abandonedTransfers;

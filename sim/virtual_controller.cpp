@@ -248,8 +248,26 @@ void VirtualController::stopAndClear()
     // Stop the user program and clear it.
     m_state.maintenance.programRunning = false;
     ++m_state.maintenance.stopAndClearCount;
+    record(QStringLiteral("stop and clear"));
     m_state.travel.noUserProgram = 1;
     m_state.controlBlock[0] = 0; // function blocks stopped
+}
+
+void VirtualController::record(const QString &command)
+{
+    m_state.maintenance.received.append(command);
+}
+
+void VirtualController::switchLightBoard(bool on)
+{
+    m_state.maintenance.lightBoardCheck = on ? 1 : 0;
+    record(on ? QStringLiteral("light board on") : QStringLiteral("light board off"));
+}
+
+void VirtualController::restoreSelected(quint8 groups)
+{
+    record(QString::asprintf("restore selected with 0x%02X", unsigned(groups)));
+    restoreSaved(groups);
 }
 
 void VirtualController::restoreSaved(quint8 groups)
@@ -340,12 +358,13 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
     case 37:
         return QByteArray(reinterpret_cast<const char *>(s.network.mac.data()), kMacLength);
     case 40:
+        record(QStringLiteral("RAM test"));
         return QByteArray(1, static_cast<char>(s.maintenance.ramTestResult));
     case 43:
         stopAndClear();
         return {};
     case 44:
-        s.maintenance.lightBoardCheck = byteAt(request, 3) != 0 ? 1 : 0;
+        switchLightBoard(byteAt(request, 3) != 0);
         return QByteArray(1, static_cast<char>(s.maintenance.lightBoardCheck));
     case 45:
         startFirmwareTransfer();
@@ -359,22 +378,25 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
         return {};
     case 52:
         s.factoryParameters.restoreInto(s, AllGroups);
+        record(QStringLiteral("restore defaults"));
         return {};
     case 55:
         s.savedParameters = ParameterSet::capture(s);
+        record(QStringLiteral("save"));
         return {};
     case 56: {
         // Bare: everything saved comes back. With 0x55 0xAA and a selection
         // byte: the selected groups only.
-        quint8 groups = AllGroups;
         if (n == 10) {
             if (byteAt(request, 3) != 0x55 || byteAt(request, 4) != 0xAA) {
                 answered = false;
                 return {};
             }
-            groups = byteAt(request, 5);
+            restoreSelected(byteAt(request, 5));
+            return {};
         }
-        restoreSaved(groups);
+        record(QStringLiteral("restore"));
+        restoreSaved(AllGroups);
         return {};
     }
     case 57:
@@ -388,6 +410,13 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
             io.di20 = byteAt(request, 6);
             io.q00 = byteAt(request, 7);
             io.q01 = byteAt(request, 8);
+            record(QStringLiteral("high-speed I/O DI22=%1 DI23=%2 DI21=%3 DI20=%4 Q0.0=%5 Q0.1=%6")
+                       .arg(io.di22)
+                       .arg(io.di23)
+                       .arg(io.di21)
+                       .arg(io.di20)
+                       .arg(io.q00)
+                       .arg(io.q01));
             return QByteArray{} + char(io.di22) + char(io.di23) + char(io.di21) + char(io.di20) +
                    char(io.q00) + char(io.q01);
         }
@@ -395,6 +424,11 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
         io.di23 = byteAt(request, 4);
         io.q00 = byteAt(request, 5);
         io.q01 = byteAt(request, 6);
+        record(QStringLiteral("high-speed I/O DI22=%1 DI23=%2 Q0.0=%3 Q0.1=%4")
+                   .arg(io.di22)
+                   .arg(io.di23)
+                   .arg(io.q00)
+                   .arg(io.q01));
         return QByteArray{} + char(io.di22) + char(io.di23) + char(io.q00) + char(io.q01);
     }
     case 59: {
@@ -402,6 +436,9 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
         for (int i = 0; i < 2; ++i)
             s.outputFrequencies[i] = static_cast<quint16>((byteAt(request, 3 + 2 * i) << 8) |
                                                           byteAt(request, 4 + 2 * i));
+        record(QStringLiteral("output frequencies %1 %2")
+                   .arg(s.outputFrequencies[0])
+                   .arg(s.outputFrequencies[1]));
         return data(4);
     }
     case 64:
@@ -443,6 +480,7 @@ QByteArray VirtualController::replyData(quint8 function, const QByteArray &reque
         return QByteArray(1, static_cast<char>(s.profibusEnabled));
     case 80:
         s.profibusEnabled = byteAt(request, 3);
+        record(s.profibusEnabled ? QStringLiteral("Profibus on") : QStringLiteral("Profibus off"));
         return QByteArray(1, static_cast<char>(s.profibusEnabled));
     case 87:
         s.can.baudIndex = byteAt(request, 3);
@@ -562,6 +600,7 @@ std::optional<QByteArray> VirtualController::networkReadData(const NetworkReques
         case 16:
             return QByteArray(reinterpret_cast<const char *>(s.network.mac.data()), kMacLength);
         case 18:
+            record(QStringLiteral("RAM test"));
             return QByteArray(1, static_cast<char>(s.maintenance.ramTestResult));
         }
         break;
@@ -645,12 +684,12 @@ bool VirtualController::applyNetworkWrite(const NetworkRequest &r)
             return true;
         case 23:
             // The item count says on (non-zero) or off.
-            s.maintenance.lightBoardCheck = r.itemCount != 0 ? 1 : 0;
+            switchLightBoard(r.itemCount != 0);
             return true;
         case 28:
             // The selection byte: the first payload byte, or the item count
             // when the write carries none.
-            restoreSaved(n > 0 ? byteAt(p, 0) : static_cast<quint8>(r.itemCount & 0xFF));
+            restoreSelected(n > 0 ? byteAt(p, 0) : static_cast<quint8>(r.itemCount & 0xFF));
             return true;
         }
         return false;

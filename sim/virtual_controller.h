@@ -141,7 +141,11 @@ private:
     void announceFirmwarePackets(int count, bool serial);
     ReplyFault receivePacket(const QByteArray &packet);
     void restoreSaved(quint8 groups);
+    void restoreSelected(quint8 groups);
+    void switchLightBoard(bool on);
     void stopAndClear();
+    // Notes a maintenance command in state().maintenance.received.
+    void record(const QString &command);
 
     DeviceState m_state;
     FaultOptions m_faults;

@@ -67,10 +67,10 @@ Form1::Form1(const ProgramOptions &options, WindowTransports transports, QWidget
         box->open();
     };
     askQuestion = [this](const MessageBoxRequest &request) {
-        QMessageBox box(request.icon, request.title, request.text,
-                        QMessageBox::Yes | QMessageBox::No, this);
+        QMessageBox box(request.icon, request.title, request.text, request.buttons, this);
         box.setInformativeText(request.informativeText);
-        return box.exec() == QMessageBox::Yes;
+        const int answer = box.exec();
+        return answer == QMessageBox::Yes || answer == QMessageBox::Ok;
     };
 
     connect(DisTimer, &QTimer::timeout, this, &Form1::DisTimer_Timer);

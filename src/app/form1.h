@@ -90,7 +90,7 @@ public:
     // window-modal box and returns at once, so no timer tick or reply is
     // handled inside the procedure that shows it.
     std::function<void(const MessageBoxRequest &)> showMessageBox;
-    // Every Yes/No question goes through here and answers whether Yes was
+    // Every question goes through here and answers whether Yes or OK was
     // chosen; the default waits for the answer in a modal box.
     std::function<bool(const MessageBoxRequest &)> askQuestion;
 

@@ -36,6 +36,17 @@ void Form1::buildSections()
     upgradeFeature = new UpgradeFeature(context, this);
     imageFilesFeature = new ImageFilesFeature(context, this);
     dialogsFeature = new DialogsFeature(context, this);
+    // The high-speed frame and the port baud-rate lists are maintenance's to
+    // act on.
+    {
+        const ClockIoPanel &io = *clockIoFeature->panel();
+        const SystemInfoPanel &info = *systemInfoFeature->panel();
+        maintenanceFeature->attach({io.Check_InAndOut,
+                                    {io.Text5[2], io.Text5[3]},
+                                    io.Cmd_WritePre,
+                                    info.Combo9,
+                                    info.txt_RSDataTime});
+    }
     m_sections = {systemInfoFeature,  clockIoFeature, networkIdentityFeature, zigbeeFeature,
                   maintenanceFeature, upgradeFeature, imageFilesFeature,      dialogsFeature};
 

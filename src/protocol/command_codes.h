@@ -93,7 +93,7 @@ enum : qint16 {
     WriteTags = 102,
     ReadZigbee = 176,
     WriteZigbee = 177,
-    Nothing = 200, // popped without sending
+    Nothing = 200, // sends nothing
 };
 } // namespace network_cmd
 

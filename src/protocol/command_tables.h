@@ -69,7 +69,7 @@ enum : quint32 {
     ItemCountPayload = 1u << 7,            // payload byte 3 = item count, count + 1 after sending
     TextByItemCount = 1u << 8,             // status for item count 1, status2 otherwise
     SecondText = 1u << 9,                  // status2 once the request is out
-    NothingSent = 1u << 10,                // popped only
+    NothingSent = 1u << 10,                // popped with "无此功能号"
 };
 } // namespace note
 

@@ -136,8 +136,9 @@ void Dispatcher::runSerial(const SerialCommand &row)
 
 void Dispatcher::runNetwork(const NetworkCommand &row)
 {
+    // A code that sends nothing says so instead of passing in silence.
     if (row.notes & note::NothingSent) {
-        m_stack.pop();
+        noSuchCommand();
         return;
     }
     if (const QStringView text = statusOf(row, m_send.itemCount); !text.isEmpty())

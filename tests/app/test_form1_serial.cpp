@@ -891,7 +891,6 @@ void TestForm1Serial::builders_data()
                                             << QByteArray() << "数据格式错误：等待时间ms";
     QTest::newRow("format error, empty")
         << 4 << QStringList{"10", "100", ""} << false << QByteArray() << "数据格式错误：等待时间ms";
-    QTest::newRow("later builder") << 58 << defaults << false << QByteArray() << "无此功能号";
     QTest::newRow("network only code") << 12 << defaults << false << QByteArray() << "无此功能号";
 }
 

@@ -485,7 +485,8 @@ private slots:
         QVERIFY(rig.host.datagrams.isEmpty());
         QVERIFY(rig.host.serialFrames.isEmpty());
         QCOMPARE(rig.stack().top(), 0);
-        QCOMPARE(rig.host.status, QString());
+        // Said, not passed over in silence.
+        QCOMPARE(rig.host.status, QStringLiteral("无此功能号"));
         QVERIFY(rig.timer1.isActive());
         QVERIFY(!rig.timer2.isActive());
     }

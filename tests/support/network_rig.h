@@ -15,7 +15,8 @@ struct NetworkRig
     kalmo::sim::VirtualController controller;
     qint64 now = 0; // the controller's clock, in ms
 
-    NetworkRig()
+    explicit NetworkRig(const kalmo::sim::DeviceProfile &profile = kalmo::sim::DeviceProfile())
+        : controller(profile)
     {
         kalmo::ProgramOptions options;
         options.link = kalmo::ProgramOptions::Link::Network;

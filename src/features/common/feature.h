@@ -26,6 +26,8 @@ struct MessageBoxRequest
     QString title;
     QString text;
     QString informativeText; // a second, smaller text under the first
+    // The buttons of a question: Yes and No, or OK and Cancel.
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
 };
 
 // What the window does for its sections.
@@ -38,7 +40,8 @@ public:
     virtual QDateTime now() const = 0;
     virtual void setStatus(const QString &text) = 0;
     virtual void showBox(const MessageBoxRequest &request) = 0;
-    // A question with Yes and No; answers whether Yes was chosen.
+    // A question with the request's buttons; answers whether Yes or OK was
+    // chosen.
     virtual bool ask(const MessageBoxRequest &request) = 0;
     // A box that does not convert: the log line, "数据格式错误：" and the
     // box's label in the status box and a message box, and the focus on the
