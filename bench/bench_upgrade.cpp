@@ -25,10 +25,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 using namespace kalmo;
 
@@ -164,6 +166,7 @@ struct Outcome
     double cpuPerPacketUs = 0;       // user + system CPU of this process, per packet
     double machineBusy = 0;          // share of all CPUs busy during the upgrade, any process
     std::map<QString, double> marks; // first time each status text showed, ms after the click
+    QList<double> replies;           // when each reply had been handled, ms after the click
 };
 
 // Clicks "升级" on a window that has finished its first reads and runs the
@@ -197,6 +200,12 @@ Outcome runUpgrade(Form1 &w, Link link, const QString &imagePath, int timeoutMs)
         QObject::connect(w.session().Timer1, &QTimer::timeout, &w, [&] {
             if (outcome.firstTickMs == 0) outcome.firstTickMs = clock.nsecsElapsed() / 1e6;
         });
+    Session &session = w.session();
+    const auto replyHandled = [&] { outcome.replies << clock.nsecsElapsed() / 1e6; };
+    const QMetaObject::Connection reply =
+        link == Link::Serial
+            ? QObject::connect(session.Comm1, &SerialPortLink::received, &w, replyHandled)
+            : QObject::connect(session.wsckR_W, &DatagramLink::datagramArrived, &w, replyHandled);
     const auto collect = w.showMessageBox;
     w.showMessageBox = [&](const MessageBoxRequest &box) {
         collect(box);
@@ -226,6 +235,7 @@ Outcome runUpgrade(Form1 &w, Link link, const QString &imagePath, int timeoutMs)
 
     QObject::disconnect(status);
     QObject::disconnect(tick);
+    QObject::disconnect(reply);
     w.showMessageBox = collect;
     outcome.succeeded = succeeded;
     return outcome;
@@ -261,6 +271,26 @@ bool checkStoredImage(const SimProcess &sim, const QByteArray &image, QString *r
                   .arg(image.size())
                   .arg(hex(expected));
     return stored->first == image.size() && stored->second == expected;
+}
+
+// The time from one packet's reply to the next beyond what the line or the
+// dispatcher's pause takes: median, mean and the largest, over the last
+// `packets` replies.
+void printPacketCycles(const Outcome &o, double nominalMs)
+{
+    const qsizetype first = o.replies.size() - kPackets;
+    if (first < 0) return;
+    std::vector<double> extra;
+    for (qsizetype i = first + 1; i < o.replies.size(); ++i)
+        extra.push_back(o.replies[i] - o.replies[i - 1] - nominalMs);
+    std::sort(extra.begin(), extra.end());
+    double sum = 0;
+    for (double e : extra)
+        sum += e;
+    std::printf("  reply to reply, beyond %.3f ms: median %.3f ms, mean %.3f ms, 99th percentile "
+                "%.3f ms, max %.3f ms\n",
+                nominalMs, extra[extra.size() / 2], sum / double(extra.size()),
+                extra[extra.size() * 99 / 100], extra.back());
 }
 
 // The first time each status text showed, in the order they came.
@@ -337,6 +367,7 @@ LinkResult benchSerial(const QString &imagePath, const QByteArray &image)
     std::printf("  pauses                      %9.1f ms  (click -> first Timer1 tick %.1f, "
                 "Timer1 %.0f after the start reply, %.0f after the size reply)\n",
                 pausesMs, o.firstTickMs, kDispatchTickMs, kSerialSizePauseMs);
+    printPacketCycles(o, kPacketBytes * 10 / kUpgradeBaud * 1000);
     printBreakdown(o);
     return result;
 }
@@ -404,6 +435,7 @@ LinkResult benchNetwork(const QString &imagePath, const QByteArray &image)
                 "replies)\n",
                 result.idealMs, o.firstTickMs, kRestartPauseMs, kDispatchTickMs, kPackets,
                 kNetworkPacketPauseMs);
+    printPacketCycles(o, kNetworkPacketPauseMs);
     printBreakdown(o);
     return result;
 }
