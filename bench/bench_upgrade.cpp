@@ -259,7 +259,7 @@ bool checkStoredImage(const SimProcess &sim, const QByteArray &image, QString *r
     const quint32 expected = crc32(image);
     if (!stored) {
         *report = QStringLiteral("the controller reported no stored image; it said: ") +
-                  sim.standardError();
+                  sim.standardError().trimmed();
         return false;
     }
     const auto hex = [](quint32 v) {
