@@ -125,6 +125,9 @@ void SerialLink::write(const QByteArray &frame, int threshold)
     clearInput();
     m_threshold = threshold;
     m_port->write(frame);
+    // On the line now, not after the caller's remaining work and a turn of
+    // the event loop; what the driver does not take goes out as it drains.
+    m_port->flush();
 }
 
 qint64 SerialLink::inBufferCount() const
