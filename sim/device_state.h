@@ -215,11 +215,13 @@ struct Maintenance
 
 // A firmware transfer and the image it stored. Packets are 512 bytes and carry
 // no index: they are appended in the order they arrive. The loader gives an
-// open transfer up when no start, size or packet has come for kLoaderIdleMs,
+// open transfer up when no size or packet has come for kLoaderIdleMs (after
+// a start, which restarts the device into its loader, kLoaderStartIdleMs),
 // when a new start arrives, or when a packet fails; the stored image then
 // stays the one before.
 inline constexpr int kFirmwarePacketSize = 512;
 inline constexpr qint64 kLoaderIdleMs = 3000;
+inline constexpr qint64 kLoaderStartIdleMs = 10000;
 
 struct FirmwareStore
 {

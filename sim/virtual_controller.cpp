@@ -204,7 +204,8 @@ QByteArray VirtualController::applyFaults(const QByteArray &reply, ReplyFault &f
 bool VirtualController::loaderIdle() const
 {
     const FirmwareStore &fw = m_state.firmware;
-    return fw.transferOpen && tick() - fw.lastActivityTick >= kLoaderIdleMs;
+    const qint64 limit = fw.announcedPackets > 0 ? kLoaderIdleMs : kLoaderStartIdleMs;
+    return fw.transferOpen && tick() - fw.lastActivityTick >= limit;
 }
 
 void VirtualController::giveUpIdleTransfer()
