@@ -2,8 +2,8 @@
 // state, the serial-port list, the clock label, the keyboard shortcuts, the
 // exit button, and every control the panel is expected to carry.
 #include "app/form1.h"
-#include "features/system_info/system_info_feature.h"
 #include "features/dialogs/dialogs_feature.h"
+#include "features/system_info/system_info_feature.h"
 #include "support/window_rig.h"
 
 #include <QApplication>
@@ -17,6 +17,8 @@
 #include <QSet>
 #include <QTest>
 #include <QTimer>
+
+#include <set>
 
 using namespace kalmo;
 
@@ -106,6 +108,7 @@ private slots:
     void frames_data();
     void frames();
     void everyReplyKindHasAHandler();
+    void everyCommandHasItsBuilder();
 };
 
 void TestForm1::caption()
@@ -744,6 +747,24 @@ void TestForm1::everyReplyKindHasAHandler()
         for (const NetworkReplyRow &row : table)
             QVERIFY2(session.handles(row.action),
                      qPrintable(QStringLiteral("%1/%2").arg(row.blockAddress).arg(row.value)));
+}
+
+// Every row that names a builder finds it, so no command answers "无此功能号"
+// for want of one; the slave and forwarding dialogs' builders come with them.
+void TestForm1::everyCommandHasItsBuilder()
+{
+    const std::set<Builder> withTheirDialogs = {Builder::SlaveRead, Builder::SlaveWrite,
+                                                Builder::ForwardingWrite,
+                                                Builder::SlaveForwardingWrite};
+    Form1 w{ProgramOptions{}, rig::fakeLinks()};
+    const auto check = [&](qint16 code, Builder builder) {
+        if (builder == Builder::Inline || withTheirDialogs.count(builder)) return;
+        QVERIFY2(w.session().hasBuilder(builder), qPrintable(QString::number(code)));
+    };
+    for (const SerialCommand &row : serialCommands())
+        check(row.code, row.builder);
+    for (const NetworkCommand &row : networkCommands())
+        check(row.code, row.builder);
 }
 
 QTEST_MAIN(TestForm1)
