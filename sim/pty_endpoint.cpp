@@ -271,10 +271,12 @@ void PtyEndpoint::handleFrame(const QByteArray &frame)
     const SerialExchange exchange = m_controller->serveSerial(frame);
 
     // Bytes on a line come one after the other: a request is all in its wire
-    // time after its first byte, and not before the one ahead of it.
+    // time after its first byte started, and not before the one ahead of it.
+    // The first byte is seen once it is in, one byte time after it started.
     const qint32 pacedRate = m_paced ? rate : 0;
     const qint64 requestEnd =
-        std::max(m_frameStartNs, m_requestLineFreeNs) + wireTimeNs(frame.size(), pacedRate);
+        std::max(m_frameStartNs - wireTimeNs(1, pacedRate), m_requestLineFreeNs) +
+        wireTimeNs(frame.size(), pacedRate);
     m_requestLineFreeNs = requestEnd;
     m_frameStartNs = m_readNs; // what follows in the stream came in with the last piece
 
