@@ -54,6 +54,9 @@ Session::Session(SessionView &view, QObject *parent, const Transports &transport
     for (const TimerSetup &setup : kTimers) {
         auto *timer = new QTimer(this);
         timer->setObjectName(QString::fromLatin1(setup.name));
+        // The protocol's pauses to the millisecond: a coarse timer may fire
+        // 5 % of its interval late, 150 ms of a 3 s restart pause.
+        timer->setTimerType(Qt::PreciseTimer);
         timer->setInterval(setup.interval);
         if (setup.running) timer->start();
         this->*setup.member = timer;
