@@ -144,8 +144,9 @@ ControlDialog::ControlDialog(QWidget *parent) : QWidget(parent, Qt::Window)
     buttons->addWidget(bt_writeCtrl);
 
     auto *columns = new QHBoxLayout;
-    columns->addLayout(column({run, output, vKeep}));
-    columns->addLayout(column({network, forwarding, redundancy, other}));
+    columns->addLayout(column({run, output}));
+    columns->addLayout(column({vKeep, other}));
+    columns->addLayout(column({network, forwarding, redundancy}));
     columns->addLayout(column({slaves}));
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(columns);
