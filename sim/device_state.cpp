@@ -211,4 +211,25 @@ DeviceState makeDeviceState(const DeviceProfile &profile, const QDateTime &clock
     return state;
 }
 
+void fillBusyBlocks(DeviceState &state)
+{
+    for (int i = 0; i < kControlBlockLength; ++i)
+        state.controlBlock[i] = char(i * 5 + 3);
+    // Run flag, SM saved, forced run, DQ/AQ mask, forwarding buffer, AQ
+    // compatibility; write mode; port word (self-adapting, full duplex).
+    for (const int offset : {0, 1, 28, 29, 183, 204})
+        state.controlBlock[offset] = 1;
+    state.controlBlock[205] = 2;
+    state.controlBlock[206] = char(0xFE);
+
+    for (int i = 0; i < kRedundancyBlockLength; ++i)
+        state.redundancyBlock[i] = char(i * 7 + 1);
+    state.redundancyBlock[1] = 2; // type, role, level
+    state.redundancyBlock[2] = 1;
+    state.redundancyBlock[3] = 3;
+
+    for (int i = 0; i < kSmValueCount; ++i)
+        state.smValues[std::size_t(i)] = (i % 2 ? -1 : 1) * (i + 1) * 0x010101;
+}
+
 } // namespace kalmo::sim

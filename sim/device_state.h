@@ -336,4 +336,9 @@ std::array<quint8, 6> composeMac(quint8 typeCode, const QDate &productionDate, i
 DeviceState makeDeviceState(const DeviceProfile &profile, const QDateTime &clockReading,
                             qint64 tick);
 
+// Fills the control, redundancy and SM blocks with varied non-zero bytes,
+// every list byte within its list, so that a tool's round trip shows whether
+// it keeps every byte.
+void fillBusyBlocks(DeviceState &state);
+
 } // namespace kalmo::sim

@@ -218,6 +218,9 @@ int main(int argc, char *argv[])
          QStringLiteral("What the Zigbee link test reports: 0 good (default), 1 not on line, 2 "
                         "silent, other values unknown."),
          QStringLiteral("N")},
+        {QStringLiteral("busy-blocks"),
+         QStringLiteral("Fill the control, redundancy and SM blocks with varied non-zero "
+                        "values, every list byte valid.")},
         {QStringLiteral("verbose"), QStringLiteral("Log every request on standard error.")},
     });
     parser.process(app);
@@ -271,6 +274,7 @@ int main(int argc, char *argv[])
     controller.setFaults(faults);
     controller.state().zigbee.testResult =
         quint8(integerOption(parser, QStringLiteral("zigbee-test"), 10, 0, 255, 0));
+    if (parser.isSet(QStringLiteral("busy-blocks"))) fillBusyBlocks(controller.state());
 
     PtyEndpoint endpoint(&controller);
     endpoint.setPacedAtLineRate(parser.isSet(QStringLiteral("line-rate")));

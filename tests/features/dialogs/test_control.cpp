@@ -15,13 +15,9 @@ namespace {
 // Non-zero everywhere, every list byte within its list.
 QByteArray busyBlock()
 {
-    QByteArray block(242, '\0');
-    for (int i = 0; i < block.size(); ++i)
-        block[i] = char(i * 5 + 3);
-    for (auto [offset, value] :
-         {std::pair{0, 1}, {1, 1}, {28, 1}, {29, 1}, {183, 1}, {204, 1}, {205, 2}, {206, 0xFE}})
-        block[offset] = char(value);
-    return block;
+    sim::DeviceState state;
+    sim::fillBusyBlocks(state);
+    return state.controlBlock;
 }
 
 struct Device : rig::EitherLink

@@ -11,16 +11,12 @@ using namespace kalmo;
 
 namespace {
 
-// Non-zero everywhere, the three lists within range.
+// Non-zero everywhere, every list byte within its list.
 QByteArray busyBlock()
 {
-    QByteArray block(208, '\0');
-    for (int i = 0; i < block.size(); ++i)
-        block[i] = char(i * 7 + 1);
-    block[1] = 2;
-    block[2] = 1;
-    block[3] = 3;
-    return block;
+    sim::DeviceState state;
+    sim::fillBusyBlocks(state);
+    return state.redundancyBlock;
 }
 
 struct Device : rig::EitherLink

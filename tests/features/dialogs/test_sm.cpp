@@ -13,16 +13,12 @@ using namespace kalmo;
 
 namespace {
 
-// Every value non-zero, negative ones among them.
-void fillDevice(sim::VirtualController &controller)
-{
-    for (int i = 0; i < 128; ++i)
-        controller.state().smValues[std::size_t(i)] = (i % 2 ? -1 : 1) * (i + 1) * 0x010101;
-}
-
 struct Device : rig::EitherLink
 {
-    explicit Device(bool onNetwork) : EitherLink(onNetwork) { fillDevice(controller()); }
+    explicit Device(bool onNetwork) : EitherLink(onNetwork)
+    {
+        sim::fillBusyBlocks(controller().state());
+    }
     QByteArray written(const QByteArray &request) const
     {
         return EitherLink::written(request, 512);
