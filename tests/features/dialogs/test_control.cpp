@@ -50,6 +50,7 @@ private slots:
     void portWordAndMapping();
     void unshowableReply_data();
     void unshowableReply();
+    void writeBeforeAReadIsRefused();
     void boxOutOfItsWidth_data();
     void boxOutOfItsWidth();
 };
@@ -120,6 +121,19 @@ void TestControl::unshowableReply()
     QCOMPARE(d.dialog().lists.value("cb_Run")->currentIndex(), 1);
     QCOMPARE(d.box("txt_rySlave")->text(), QString::number(qint16(0xB8B3)));
     QCOMPARE(d.write(), busyBlock()); // still the block read before
+}
+
+void TestControl::writeBeforeAReadIsRefused()
+{
+    // The read never comes: an empty window never overwrites the device.
+    rig::EitherLink l(false);
+    ControlFeature &feature = *l.w().dialogsFeature->controlFeature();
+    feature.bt_Ctrl_Click();
+    l.w().dispatcher().stack().clear();
+    feature.dialog()->bt_writeCtrl->click();
+    QCOMPARE(l.w().dispatcher().stack().top(), 0);
+    QCOMPARE(l.boxes().size(), 1);
+    QCOMPARE(l.boxes()[0].text, QStringLiteral("请先读取参数"));
 }
 
 void TestControl::boxOutOfItsWidth_data()

@@ -49,6 +49,7 @@ private slots:
     void areaBoxes();
     void slaveSerialStart();
     void refusals();
+    void writeBeforeAReadIsRefused();
 
 private:
     void links()
@@ -115,6 +116,18 @@ void TestRedundancy::refusals()
     QCOMPARE(d.w().Text2->text(), QStringLiteral("数据格式错误：设备角色"));
     QCOMPARE(d.dialog().slaves[2].txt_switchTime->text(), QStringLiteral("5"));
     QCOMPARE(d.dialog().cb_rongyuRole->currentIndex(), 1);
+}
+
+void TestRedundancy::writeBeforeAReadIsRefused()
+{
+    rig::EitherLink l(true);
+    RedundancyFeature &feature = *l.w().dialogsFeature->redundancyFeature();
+    feature.bt_Rongyu_Click();
+    l.w().dispatcher().stack().clear();
+    feature.dialog()->bt_writeRongyu->click();
+    QCOMPARE(l.w().dispatcher().stack().top(), 0);
+    QCOMPARE(l.boxes().size(), 1);
+    QCOMPARE(l.boxes()[0].text, QStringLiteral("请先读取参数"));
 }
 
 QTEST_MAIN(TestRedundancy)
