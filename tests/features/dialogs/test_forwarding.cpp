@@ -126,10 +126,14 @@ void TestForwarding::writeLengthFollowsTheCount()
 void TestForwarding::refusals()
 {
     Device d(false);
-    // Ports are unsigned: 40000 goes, 65536 does not.
+    // Ports are unsigned: 40000 goes, 65536 does not. The station box, not
+    // the hidden first IP box, gives a serial interface's address byte.
     d.end(0, 1).port->setText(QStringLiteral("40000"));
+    d.end(0, 0).serial->setText(QStringLiteral("9"));
     d.dialog().bt_writeResend->click();
-    QCOMPARE(d.exchange().sliced(3 + 8 + 20, 2), hex("409c"));
+    const QByteArray entry = d.exchange().sliced(3 + 8, 24);
+    QCOMPARE(entry.sliced(4, 4), hex("09a80105"));
+    QCOMPARE(entry.sliced(20, 2), hex("409c"));
     d.feature().bt_readResend_Click();
     d.exchange();
     QCOMPARE(d.end(0, 1).port->text(), QStringLiteral("40000"));
