@@ -753,9 +753,7 @@ void TestForm1::everyReplyKindHasAHandler()
 // for want of one; the slave and forwarding dialogs' builders come with them.
 void TestForm1::everyCommandHasItsBuilder()
 {
-    const std::set<Builder> withTheirDialogs = {Builder::SlaveRead, Builder::SlaveWrite,
-                                                Builder::ForwardingWrite,
-                                                Builder::SlaveForwardingWrite};
+    const std::set<Builder> withTheirDialogs = {Builder::SlaveRead, Builder::SlaveWrite};
     Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const auto check = [&](qint16 code, Builder builder) {
         if (builder == Builder::Inline || withTheirDialogs.count(builder)) return;

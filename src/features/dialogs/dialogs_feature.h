@@ -5,6 +5,7 @@
 #include "features/common/feature.h"
 #include "features/dialogs/can/can_feature.h"
 #include "features/dialogs/control/control_feature.h"
+#include "features/dialogs/forwarding/forwarding_feature.h"
 #include "features/dialogs/parameter_dialogs_panel.h"
 #include "features/dialogs/redundancy/redundancy_feature.h"
 #include "features/dialogs/sm/sm_feature.h"
@@ -25,6 +26,7 @@ public:
     SmFeature *smFeature() const { return m_sm; }
     RedundancyFeature *redundancyFeature() const { return m_redundancy; }
     ControlFeature *controlFeature() const { return m_control; }
+    ForwardingFeature *forwardingFeature() const { return m_forwarding; }
 
     void onConnection(ConnectionEvent event) override;
 
@@ -33,14 +35,13 @@ public:
 
 private:
     void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
-    void OnReadSlave() {}         // Form_Resend_Slave
-    void OnReadResend() {}        // Form_Resend
 
     ParameterDialogsPanel *m_panel;
     CanFeature *m_can;
     SmFeature *m_sm;
     RedundancyFeature *m_redundancy;
     ControlFeature *m_control;
+    ForwardingFeature *m_forwarding;
 };
 
 } // namespace kalmo
