@@ -230,6 +230,27 @@ void fillBusyBlocks(DeviceState &state)
 
     for (int i = 0; i < kSmValueCount; ++i)
         state.smValues[std::size_t(i)] = (i % 2 ? -1 : 1) * (i + 1) * 0x010101;
+
+    // Three forwarding entries: Modbus RTU on serial port 1, station 7+k, to
+    // UDP on Ethernet, 192.168.1.10+k, port 10000+k. A side is protocol,
+    // interface, 2 reserved, address, port and 2 reserved bytes.
+    QByteArray &table = state.forwardingBlock;
+    table.fill('\0');
+    table[0] = 3;
+    for (int k = 0; k < 3; ++k) {
+        const int at = 8 + 24 * k;
+        const QByteArray source = QByteArray::fromHex("05020000") + char(7 + k) +
+                                  QByteArray(3, '\0') + QByteArray(4, '\0');
+        QByteArray destination = QByteArray::fromHex("01000000c0a801") + char(10 + k);
+        const int port = 10000 + k;
+        destination += char(port & 0xFF);
+        destination += char(port >> 8);
+        destination += QByteArray(2, '\0');
+        table.replace(at, 12, source);
+        table.replace(at + 12, 12, destination);
+    }
+    for (int i = 0; i < kSlaveCount; ++i)
+        state.slaveForwarding[std::size_t(i)] = {quint16(1000 * i + 1), quint16(1000 * i + 999)};
 }
 
 } // namespace kalmo::sim

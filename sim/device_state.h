@@ -338,7 +338,8 @@ DeviceState makeDeviceState(const DeviceProfile &profile, const QDateTime &clock
 
 // Fills the control, redundancy and SM blocks with varied non-zero bytes,
 // every list byte within its list, so that a tool's round trip shows whether
-// it keeps every byte.
+// it keeps every byte; and gives the forwarding table three entries and the
+// slave map 16 ranges.
 void fillBusyBlocks(DeviceState &state);
 
 } // namespace kalmo::sim

@@ -220,7 +220,8 @@ int main(int argc, char *argv[])
          QStringLiteral("N")},
         {QStringLiteral("busy-blocks"),
          QStringLiteral("Fill the control, redundancy and SM blocks with varied non-zero "
-                        "values, every list byte valid.")},
+                        "values, every list byte valid; three forwarding entries and 16 "
+                        "slave map ranges.")},
         {QStringLiteral("verbose"), QStringLiteral("Log every request on standard error.")},
     });
     parser.process(app);
