@@ -750,11 +750,10 @@ void TestForm1::everyReplyKindHasAHandler()
 }
 
 // Every row that names a builder finds it, so no command answers "无此功能号"
-// for want of one; the slave and forwarding dialogs' builders come with them.
+// for want of one; the forwarding dialogs' builders come with them.
 void TestForm1::everyCommandHasItsBuilder()
 {
-    const std::set<Builder> withTheirDialogs = {Builder::SlaveRead, Builder::SlaveWrite,
-                                                Builder::ForwardingWrite,
+    const std::set<Builder> withTheirDialogs = {Builder::ForwardingWrite,
                                                 Builder::SlaveForwardingWrite};
     Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const auto check = [&](qint16 code, Builder builder) {

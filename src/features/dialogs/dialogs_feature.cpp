@@ -8,22 +8,20 @@ DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
     : Feature(context, parent), m_panel(new ParameterDialogsPanel),
       m_can(new CanFeature(context, m_panel, this)), m_sm(new SmFeature(context, m_panel, this)),
       m_redundancy(new RedundancyFeature(context, m_panel, this)),
-      m_control(new ControlFeature(context, m_panel, this))
+      m_control(new ControlFeature(context, m_panel, this)),
+      m_slave(new SlaveFeature(context, m_panel, slaveInfoForm, this))
 {
     connect(m_panel->bt_Ctrl, &QPushButton::clicked, m_control, &ControlFeature::bt_Ctrl_Click);
     connect(m_panel->bt_Rongyu, &QPushButton::clicked, m_redundancy,
             &RedundancyFeature::bt_Rongyu_Click);
     connect(m_panel->bt_SM, &QPushButton::clicked, m_sm, &SmFeature::bt_SM_Click);
     connect(m_panel->Command2, &QPushButton::clicked, m_can, &CanFeature::Command2_Click);
+    connect(m_panel->btSlaveShow, &QPushButton::clicked, m_slave, &SlaveFeature::btSlaveShow_Click);
     using A = SerialReplyAction;
     using N = NetworkReplyAction;
     Session &s = session();
-    s.slaveDialogHook = [this] {
-        if (slaveInfoForm) slaveInfoForm->setEnabled(true);
-    };
     for (const auto &[serial, network, routine] :
-         {std::tuple{A::SlaveInfo, N::SlaveInfo, &DialogsFeature::DistributeSlaveInfo},
-          std::tuple{A::SlaveForwarding, N::SlaveForwarding, &DialogsFeature::OnReadSlave},
+         {std::tuple{A::SlaveForwarding, N::SlaveForwarding, &DialogsFeature::OnReadSlave},
           std::tuple{A::Forwarding, N::Forwarding, &DialogsFeature::OnReadResend}}) {
         const auto show = [this, routine = routine](const Reply &) { (this->*routine)(); };
         s.handle(serial, show);

@@ -7,6 +7,7 @@
 #include "features/dialogs/control/control_feature.h"
 #include "features/dialogs/parameter_dialogs_panel.h"
 #include "features/dialogs/redundancy/redundancy_feature.h"
+#include "features/dialogs/slaves/slave_feature.h"
 #include "features/dialogs/sm/sm_feature.h"
 #include "protocol/serial_replies.h"
 
@@ -25,6 +26,7 @@ public:
     SmFeature *smFeature() const { return m_sm; }
     RedundancyFeature *redundancyFeature() const { return m_redundancy; }
     ControlFeature *controlFeature() const { return m_control; }
+    SlaveFeature *slaveFeature() const { return m_slave; }
 
     void onConnection(ConnectionEvent event) override;
 
@@ -32,15 +34,15 @@ public:
     QPointer<QWidget> slaveInfoForm;
 
 private:
-    void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
-    void OnReadSlave() {}         // Form_Resend_Slave
-    void OnReadResend() {}        // Form_Resend
+    void OnReadSlave() {}  // Form_Resend_Slave
+    void OnReadResend() {} // Form_Resend
 
     ParameterDialogsPanel *m_panel;
     CanFeature *m_can;
     SmFeature *m_sm;
     RedundancyFeature *m_redundancy;
     ControlFeature *m_control;
+    SlaveFeature *m_slave;
 };
 
 } // namespace kalmo
