@@ -85,7 +85,6 @@ private slots:
     void writesExactlyTheEditedRows();
     void typesAndFormatsOutsideTheLists();
     void badBoxKeepsTheRowPending();
-    void exitEmptiesWithoutMarking();
 
 private:
     void links()
@@ -136,8 +135,7 @@ void TestSlaves::readsEachSlaveIntoItsRow()
     QCOMPARE(d.row(0).ComboSlave->currentText(), QStringLiteral("未配置设备"));
     QCOMPARE(d.row(15).Label6->text(), QStringLiteral("15号从设备"));
     // Filled by a read: nothing pending, both windows usable, "写入" waits for an edit.
-    for (bool pending : d.feature().pending())
-        QVERIFY(!pending);
+    QCOMPARE(d.feature().pending(), (std::array<bool, 16>{}));
     QVERIFY(d.dialog().isEnabled());
     QVERIFY(d.w().isEnabled());
     QVERIFY(!d.dialog().Command1->isEnabled());
@@ -167,8 +165,11 @@ void TestSlaves::lostReplyShiftsNothing()
     QVERIFY(d.dialog().isEnabled());
     QVERIFY(d.w().isEnabled());
     QVERIFY(!d.dialog().CheckTimer->isActive());
+    // Emptied, and the emptying marks nothing.
+    QVERIFY(d.row(4).txtAddr->text().isEmpty());
+    QCOMPARE(d.feature().pending(), (std::array<bool, 16>{}));
 
-    // Given up half-way, the reads still queued go too.
+    // Given up half-way: the reads still queued go too.
     d.show(3);
     d.feature().CheckTimer_Timer();
     QCOMPARE(d.w().dispatcher().stack().top(), 0);
@@ -199,6 +200,10 @@ void TestSlaves::writesExactlyTheEditedRows()
     QVERIFY(d.dialog().isEnabled());
     QVERIFY(!d.dialog().Command1->isEnabled());
     QVERIFY(d.row(3).Label6->palette().color(QPalette::Window) != QColor(0, 255, 0));
+
+    d.dialog().Command2->click(); // "退出"
+    QVERIFY(!d.dialog().isVisible());
+    QVERIFY(d.row(3).txtAddr->text().isEmpty());
 }
 
 void TestSlaves::typesAndFormatsOutsideTheLists()
@@ -242,18 +247,6 @@ void TestSlaves::badBoxKeepsTheRowPending()
     QVERIFY(d.dialog().isEnabled());
     QVERIFY(d.dialog().Command1->isEnabled());
     QCOMPARE(d.w().dispatcher().stack().top(), 0);
-}
-
-void TestSlaves::exitEmptiesWithoutMarking()
-{
-    Device d(true);
-    d.show();
-    d.dialog().Command2->click();
-    QVERIFY(!d.dialog().isVisible());
-    QVERIFY(d.row(0).txtAddr->text().isEmpty());
-    for (bool pending : d.feature().pending())
-        QVERIFY(!pending);
-    QVERIFY(!d.dialog().Command1->isEnabled());
 }
 
 QTEST_MAIN(TestSlaves)

@@ -162,11 +162,7 @@ void SlaveFeature::fillRow(int k, const SlaveRecord &record)
         position >= 0 ? QString() : slaveTypeName(record.typeCode).value_or(kSlaveTypeErrorText));
     row.txtScanTime->setText(QString::number(record.scanPeriod));
     row.txtScanNo->setText(QString::number(record.scanFunction));
-    for (QWidget *control :
-         {static_cast<QWidget *>(row.txtAddr), static_cast<QWidget *>(row.ComboSlave),
-          static_cast<QWidget *>(row.ComboCommType), static_cast<QWidget *>(row.txtScanTime),
-          static_cast<QWidget *>(row.txtScanNo)})
-        control->setEnabled(true);
+    row.setUsable(true);
     m_filling = false;
     m_records[std::size_t(k)] = record;
     if (!knownFormat)
@@ -180,15 +176,13 @@ void SlaveFeature::emptyRows()
     m_filling = true;
     for (int k = 0; k < kSlaveCount; ++k) {
         const SlaveInfoRow &row = d->rows[std::size_t(k)];
-        for (QLineEdit *box : {row.txtAddr, row.txtScanTime, row.txtScanNo}) {
+        for (QLineEdit *box : {row.txtAddr, row.txtScanTime, row.txtScanNo})
             box->clear();
-            box->setEnabled(false);
-        }
         for (QComboBox *list : {row.ComboSlave, row.ComboCommType}) {
             list->setCurrentIndex(-1);
             list->setPlaceholderText(QString());
-            list->setEnabled(false);
         }
+        row.setUsable(false);
         setPending(k, false);
         m_records[std::size_t(k)].reset();
     }

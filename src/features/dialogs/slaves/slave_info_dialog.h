@@ -12,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 
 namespace kalmo {
 
@@ -23,6 +24,14 @@ struct SlaveInfoRow
     QComboBox *ComboCommType = nullptr; // "ModbusRTU", "ModbusASCII"
     QLineEdit *txtScanTime = nullptr;
     QLineEdit *txtScanNo = nullptr;
+
+    // Boxes and lists are usable once the row holds a record.
+    void setUsable(bool usable) const
+    {
+        for (QWidget *control : std::initializer_list<QWidget *>{txtAddr, ComboSlave, ComboCommType,
+                                                                 txtScanTime, txtScanNo})
+            control->setEnabled(usable);
+    }
 };
 
 class SlaveInfoDialog : public QWidget
