@@ -209,6 +209,9 @@ int main(int argc, char *argv[])
          QStringLiteral("From firmware packet K of a transfer on, answer nothing on either link "
                         "until the loader gives up (3 s without a packet)."),
          QStringLiteral("K")},
+        {QStringLiteral("drop-slave"),
+         QStringLiteral("Never answer a read of slave K (0..15), on either link."),
+         QStringLiteral("K")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the fault generator (default 1)."),
          QStringLiteral("N")},
         {QStringLiteral("animate-inputs"),
@@ -261,6 +264,7 @@ int main(int argc, char *argv[])
     faults.errorStatusProbability = probabilityOption(parser, QStringLiteral("error-status"));
     faults.wrongSequenceProbability = probabilityOption(parser, QStringLiteral("wrong-sequence"));
     faults.delayMs = int(integerOption(parser, QStringLiteral("delay"), 10, 0, 600000, 0));
+    faults.dropSlave = int(integerOption(parser, QStringLiteral("drop-slave"), 10, -1, 15, -1));
     faults.failPacket =
         int(integerOption(parser, QStringLiteral("fail-packet"), 10, 0, 0xFFFF, -1));
     faults.silentAtPacket =

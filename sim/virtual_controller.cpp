@@ -141,6 +141,10 @@ SerialExchange VirtualController::serveSerial(const QByteArray &request)
 
     exchange.requestSound = true;
     exchange.cleanReply = buildSerialFrame(number, data);
+    if (number == 32 && byteAt(request, 3) == m_faults.dropSlave) {
+        exchange.fault = ReplyFault::Dropped;
+        return exchange;
+    }
     Q_ASSERT(function->replyLength <= 0 || exchange.cleanReply.size() == function->replyLength);
     if (loaderFault == ReplyFault::PacketFailed) {
         exchange.fault = loaderFault;
@@ -555,7 +559,10 @@ NetworkExchange VirtualController::serveNetwork(const QByteArray &datagram)
 
     QByteArray out = exchange.cleanReply;
     const qsizetype n = out.size();
-    if (drop) {
+    const bool droppedSlave = r.service == NetworkService::Read &&
+                              r.blockAddress == kUserBlockAddress && r.blockType == 14 &&
+                              (r.itemCount & 0xFF) == m_faults.dropSlave;
+    if (drop || droppedSlave) {
         exchange.fault = ReplyFault::Dropped;
         out.clear();
     } else if (wrongSequence) {

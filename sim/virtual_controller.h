@@ -30,6 +30,7 @@ struct FaultOptions
     double errorStatusProbability = 0; // network only: status 00, 10 or 11, request not carried out
     double wrongSequenceProbability = 0; // network only: another sequence number than the request's
     int delayMs = 0;                     // the transport waits this long before replying
+    int dropSlave = -1; // reads of this slave number (0..15) get no reply, on either link
     quint64 seed = 1;
 
     // Loader faults, by packet number within a transfer (from 0), in every

@@ -18,8 +18,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <set>
-
 using namespace kalmo;
 
 namespace {
@@ -750,13 +748,12 @@ void TestForm1::everyReplyKindHasAHandler()
 }
 
 // Every row that names a builder finds it, so no command answers "无此功能号"
-// for want of one; the slave and forwarding dialogs' builders come with them.
+// for want of one.
 void TestForm1::everyCommandHasItsBuilder()
 {
-    const std::set<Builder> withTheirDialogs = {Builder::SlaveRead, Builder::SlaveWrite};
     Form1 w{ProgramOptions{}, rig::fakeLinks()};
     const auto check = [&](qint16 code, Builder builder) {
-        if (builder == Builder::Inline || withTheirDialogs.count(builder)) return;
+        if (builder == Builder::Inline) return;
         QVERIFY2(w.session().hasBuilder(builder), qPrintable(QString::number(code)));
     };
     for (const SerialCommand &row : serialCommands())

@@ -1,7 +1,5 @@
 #include "features/dialogs/dialogs_feature.h"
 
-#include <tuple>
-
 namespace kalmo {
 
 DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
@@ -9,7 +7,8 @@ DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
       m_can(new CanFeature(context, m_panel, this)), m_sm(new SmFeature(context, m_panel, this)),
       m_redundancy(new RedundancyFeature(context, m_panel, this)),
       m_control(new ControlFeature(context, m_panel, this)),
-      m_forwarding(new ForwardingFeature(context, m_panel, this))
+      m_forwarding(new ForwardingFeature(context, m_panel, this)),
+      m_slave(new SlaveFeature(context, m_panel, slaveInfoForm, this))
 {
     connect(m_panel->bt_Ctrl, &QPushButton::clicked, m_control, &ControlFeature::bt_Ctrl_Click);
     connect(m_panel->bt_Rongyu, &QPushButton::clicked, m_redundancy,
@@ -18,18 +17,7 @@ DialogsFeature::DialogsFeature(const FeatureContext &context, QObject *parent)
     connect(m_panel->bt_Resend, &QPushButton::clicked, m_forwarding,
             &ForwardingFeature::bt_Resend_Click);
     connect(m_panel->Command2, &QPushButton::clicked, m_can, &CanFeature::Command2_Click);
-    using A = SerialReplyAction;
-    using N = NetworkReplyAction;
-    Session &s = session();
-    s.slaveDialogHook = [this] {
-        if (slaveInfoForm) slaveInfoForm->setEnabled(true);
-    };
-    for (const auto &[serial, network, routine] :
-         {std::tuple{A::SlaveInfo, N::SlaveInfo, &DialogsFeature::DistributeSlaveInfo}}) {
-        const auto show = [this, routine = routine](const Reply &) { (this->*routine)(); };
-        s.handle(serial, show);
-        s.handle(network, show);
-    }
+    connect(m_panel->btSlaveShow, &QPushButton::clicked, m_slave, &SlaveFeature::btSlaveShow_Click);
 }
 
 void DialogsFeature::onConnection(ConnectionEvent event)

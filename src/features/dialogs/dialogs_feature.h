@@ -1,13 +1,13 @@
 #pragma once
-// The parameter dialogs: the buttons that open them, and the replies each
-// dialog shows. The dialogs themselves come in their own folders; until then
-// their replies are taken and kept, and nothing is shown.
+// The parameter dialogs: the panel of buttons that open them, and one
+// feature per dialog, each in its own folder.
 #include "features/common/feature.h"
 #include "features/dialogs/can/can_feature.h"
 #include "features/dialogs/control/control_feature.h"
 #include "features/dialogs/forwarding/forwarding_feature.h"
 #include "features/dialogs/parameter_dialogs_panel.h"
 #include "features/dialogs/redundancy/redundancy_feature.h"
+#include "features/dialogs/slaves/slave_feature.h"
 #include "features/dialogs/sm/sm_feature.h"
 #include "protocol/serial_replies.h"
 
@@ -27,6 +27,7 @@ public:
     RedundancyFeature *redundancyFeature() const { return m_redundancy; }
     ControlFeature *controlFeature() const { return m_control; }
     ForwardingFeature *forwardingFeature() const { return m_forwarding; }
+    SlaveFeature *slaveFeature() const { return m_slave; }
 
     void onConnection(ConnectionEvent event) override;
 
@@ -34,14 +35,13 @@ public:
     QPointer<QWidget> slaveInfoForm;
 
 private:
-    void DistributeSlaveInfo() {} // slave dialog (its CheckTimer stops first)
-
     ParameterDialogsPanel *m_panel;
     CanFeature *m_can;
     SmFeature *m_sm;
     RedundancyFeature *m_redundancy;
     ControlFeature *m_control;
     ForwardingFeature *m_forwarding;
+    SlaveFeature *m_slave;
 };
 
 } // namespace kalmo
