@@ -5,8 +5,6 @@
 #include "protocol/control_block.h"
 #include "protocol/sys_param_block.h"
 
-#include <QApplication>
-
 namespace kalmo {
 
 namespace {
@@ -17,7 +15,7 @@ constexpr char kWriteLabel[] = "WriteCtrl(Form_Ctrl)";
 } // namespace
 
 ControlFeature::ControlFeature(const FeatureContext &context, QWidget *owner, QObject *parent)
-    : Feature(context, parent), m_dialog(owner, [this](ControlDialog &d) {
+    : DialogFeature(context, parent), m_dialog(owner, [this](ControlDialog &d) {
           m_filled = false;
           connect(d.bt_readCtrl, &QPushButton::clicked, this, &ControlFeature::bt_readCtrl_Click);
           connect(d.bt_writeCtrl, &QPushButton::clicked, this, &ControlFeature::bt_writeCtrl_Click);
@@ -27,12 +25,6 @@ ControlFeature::ControlFeature(const FeatureContext &context, QWidget *owner, QO
     s.registerBuilder(Builder::ControlWrite, [this](BuildContext &c) { return WriteCtrl(c); });
     s.handle(SerialReplyAction::ControlParameters, [this](const Reply &r) { OnReadCtrl(r); });
     s.handle(NetworkReplyAction::ControlParameters, [this](const Reply &r) { OnReadCtrl(r); });
-}
-
-void ControlFeature::push(qint16 code)
-{
-    if (window().chosenLink() == Link::None) return;
-    session().dispatcher().stack().push(code);
 }
 
 void ControlFeature::bt_Ctrl_Click()
@@ -48,12 +40,7 @@ void ControlFeature::bt_readCtrl_Click()
 
 void ControlFeature::bt_writeCtrl_Click()
 {
-    if (!m_filled) {
-        window().showBox(
-            {QMessageBox::NoIcon, QApplication::applicationDisplayName(), kReadFirstText});
-        return;
-    }
-    push(serial_cmd::WriteControl);
+    pushWrite(m_filled, serial_cmd::WriteControl);
 }
 
 // The whole block is checked before anything is shown.

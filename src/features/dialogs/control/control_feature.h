@@ -1,13 +1,13 @@
 #pragma once
 // The control-parameter window's feature code: "控制参数" opens it and reads
 // the block; its read and write on both links.
-#include "features/common/feature.h"
 #include "features/dialogs/control/control_dialog.h"
+#include "features/dialogs/dialog_feature.h"
 #include "features/dialogs/dialog_window.h"
 
 namespace kalmo {
 
-class ControlFeature : public Feature
+class ControlFeature : public DialogFeature
 {
     Q_OBJECT
 public:
@@ -22,7 +22,6 @@ public:
     void bt_writeCtrl_Click();
 
 private:
-    void push(qint16 code);
     void OnReadCtrl(const Reply &reply);
     BuildOutcome WriteCtrl(BuildContext &context);
 

@@ -4,8 +4,6 @@
 #include "protocol/command_codes.h"
 #include "protocol/sys_param_block.h"
 
-#include <QApplication>
-
 namespace kalmo {
 
 namespace {
@@ -28,16 +26,17 @@ std::optional<quint16> boxValue(const QLineEdit *box, int max, QString *descript
 } // namespace
 
 ForwardingFeature::ForwardingFeature(const FeatureContext &context, QWidget *owner, QObject *parent)
-    : Feature(context, parent), m_table(owner,
-                                        [this](ForwardingDialog &d) {
-                                            m_tableFilled = false;
-                                            connect(d.bt_readResend, &QPushButton::clicked, this,
-                                                    &ForwardingFeature::bt_readResend_Click);
-                                            connect(d.bt_writeResend, &QPushButton::clicked, this,
-                                                    &ForwardingFeature::bt_writeResend_Click);
-                                            connect(d.bt_resendSlave, &QPushButton::clicked, this,
-                                                    &ForwardingFeature::bt_resendSlave_Click);
-                                        }),
+    : DialogFeature(context, parent),
+      m_table(owner,
+              [this](ForwardingDialog &d) {
+                  m_tableFilled = false;
+                  connect(d.bt_readResend, &QPushButton::clicked, this,
+                          &ForwardingFeature::bt_readResend_Click);
+                  connect(d.bt_writeResend, &QPushButton::clicked, this,
+                          &ForwardingFeature::bt_writeResend_Click);
+                  connect(d.bt_resendSlave, &QPushButton::clicked, this,
+                          &ForwardingFeature::bt_resendSlave_Click);
+              }),
       m_map(owner, [this](SlaveMapDialog &d) {
           m_mapFilled = false;
           connect(d.bt_readSlave, &QPushButton::clicked, this,
@@ -56,20 +55,6 @@ ForwardingFeature::ForwardingFeature(const FeatureContext &context, QWidget *own
     s.handle(NetworkReplyAction::SlaveForwarding, [this](const Reply &r) { OnReadSlave(r); });
 }
 
-void ForwardingFeature::push(qint16 code)
-{
-    if (window().chosenLink() == Link::None) return;
-    session().dispatcher().stack().push(code);
-}
-
-bool ForwardingFeature::refusedUnread(bool filled)
-{
-    if (!filled)
-        window().showBox(
-            {QMessageBox::NoIcon, QApplication::applicationDisplayName(), kReadFirstText});
-    return !filled;
-}
-
 void ForwardingFeature::bt_Resend_Click()
 {
     push(serial_cmd::ReadForwarding);
@@ -83,7 +68,7 @@ void ForwardingFeature::bt_readResend_Click()
 
 void ForwardingFeature::bt_writeResend_Click()
 {
-    if (!refusedUnread(m_tableFilled)) push(serial_cmd::WriteForwarding);
+    pushWrite(m_tableFilled, serial_cmd::WriteForwarding);
 }
 
 void ForwardingFeature::bt_resendSlave_Click()
@@ -99,7 +84,7 @@ void ForwardingFeature::bt_readSlave_Click()
 
 void ForwardingFeature::bt_writeSlave_Click()
 {
-    if (!refusedUnread(m_mapFilled)) push(serial_cmd::WriteSlaveForwarding);
+    pushWrite(m_mapFilled, serial_cmd::WriteSlaveForwarding);
 }
 
 // The whole table is checked before anything is shown; entries past the

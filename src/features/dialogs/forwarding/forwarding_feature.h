@@ -2,7 +2,7 @@
 // The forwarding windows' feature code: "转发" opens the forwarding table and
 // reads it, "从设备转发映射表" opens the slave forwarding map and reads it;
 // the reads and writes of both on both links.
-#include "features/common/feature.h"
+#include "features/dialogs/dialog_feature.h"
 #include "features/dialogs/dialog_window.h"
 #include "features/dialogs/forwarding/forwarding_dialog.h"
 #include "features/dialogs/forwarding/slave_map_dialog.h"
@@ -10,7 +10,7 @@
 
 namespace kalmo {
 
-class ForwardingFeature : public Feature
+class ForwardingFeature : public DialogFeature
 {
     Q_OBJECT
 public:
@@ -30,8 +30,6 @@ public:
     void bt_writeSlave_Click();
 
 private:
-    void push(qint16 code);
-    bool refusedUnread(bool filled);
     void OnReadResend(const Reply &reply);
     void OnReadSlave(const Reply &reply);
     BuildOutcome WriteResend(BuildContext &context);

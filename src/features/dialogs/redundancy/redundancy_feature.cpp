@@ -4,8 +4,6 @@
 #include "protocol/command_codes.h"
 #include "protocol/sys_param_block.h"
 
-#include <QApplication>
-
 #include <limits>
 
 namespace kalmo {
@@ -33,7 +31,7 @@ template <std::size_t N> quint32 readMask(const std::array<QCheckBox *, N> &boxe
 } // namespace
 
 RedundancyFeature::RedundancyFeature(const FeatureContext &context, QWidget *owner, QObject *parent)
-    : Feature(context, parent), m_dialog(owner, [this](RedundancyDialog &d) {
+    : DialogFeature(context, parent), m_dialog(owner, [this](RedundancyDialog &d) {
           m_filled = false;
           connect(d.bt_readRongyu, &QPushButton::clicked, this,
                   &RedundancyFeature::bt_readRongyu_Click);
@@ -49,12 +47,6 @@ RedundancyFeature::RedundancyFeature(const FeatureContext &context, QWidget *own
     s.handle(NetworkReplyAction::Redundancy, [this](const Reply &r) { OnReadRongyu(r); });
 }
 
-void RedundancyFeature::push(qint16 code)
-{
-    if (window().chosenLink() == Link::None) return;
-    session().dispatcher().stack().push(code);
-}
-
 void RedundancyFeature::bt_Rongyu_Click()
 {
     push(serial_cmd::ReadRedundancy);
@@ -68,12 +60,7 @@ void RedundancyFeature::bt_readRongyu_Click()
 
 void RedundancyFeature::bt_writeRongyu_Click()
 {
-    if (!m_filled) {
-        window().showBox(
-            {QMessageBox::NoIcon, QApplication::applicationDisplayName(), kReadFirstText});
-        return;
-    }
-    push(serial_cmd::WriteRedundancy);
+    pushWrite(m_filled, serial_cmd::WriteRedundancy);
 }
 
 void RedundancyFeature::checkAllAreas(bool checked)

@@ -1,14 +1,14 @@
 #pragma once
 // The redundancy window's feature code: "冗余参数" opens it and reads the
 // block; its read and write on both links, "全选" and "全否".
-#include "features/common/feature.h"
+#include "features/dialogs/dialog_feature.h"
 #include "features/dialogs/dialog_window.h"
 #include "features/dialogs/redundancy/redundancy_dialog.h"
 #include "protocol/redundancy_block.h"
 
 namespace kalmo {
 
-class RedundancyFeature : public Feature
+class RedundancyFeature : public DialogFeature
 {
     Q_OBJECT
 public:
@@ -25,7 +25,6 @@ public:
     void bt_selNone_Click() { checkAllAreas(false); }
 
 private:
-    void push(qint16 code);
     void checkAllAreas(bool checked);
     void OnReadRongyu(const Reply &reply);
     BuildOutcome WriteRongyu(BuildContext &context);

@@ -5,8 +5,6 @@
 #include "protocol/sm_block.h"
 #include "protocol/sys_param_block.h"
 
-#include <QApplication>
-
 #include <limits>
 
 namespace kalmo {
@@ -20,7 +18,7 @@ const QString kAreaLabel = QStringLiteral("SM区");
 } // namespace
 
 SmFeature::SmFeature(const FeatureContext &context, QWidget *owner, QObject *parent)
-    : Feature(context, parent), m_dialog(owner, [this](SmDialog &d) {
+    : DialogFeature(context, parent), m_dialog(owner, [this](SmDialog &d) {
           m_filled = false;
           connect(d.bt_readSM, &QPushButton::clicked, this, &SmFeature::bt_readSM_Click);
           connect(d.bt_writeSM, &QPushButton::clicked, this, &SmFeature::bt_writeSM_Click);
@@ -31,12 +29,6 @@ SmFeature::SmFeature(const FeatureContext &context, QWidget *owner, QObject *par
     s.registerBuilder(Builder::SmWrite, [this](BuildContext &c) { return WriteSM(c); });
     s.handle(SerialReplyAction::SmArea, [this](const Reply &r) { OnReadSM(r); });
     s.handle(NetworkReplyAction::SmArea, [this](const Reply &r) { OnReadSM(r); });
-}
-
-void SmFeature::push(qint16 code)
-{
-    if (window().chosenLink() == Link::None) return;
-    session().dispatcher().stack().push(code);
 }
 
 void SmFeature::bt_SM_Click()
@@ -52,12 +44,7 @@ void SmFeature::bt_readSM_Click()
 
 void SmFeature::bt_writeSM_Click()
 {
-    if (!m_filled) {
-        window().showBox(
-            {QMessageBox::NoIcon, QApplication::applicationDisplayName(), kReadFirstText});
-        return;
-    }
-    push(serial_cmd::WriteSm);
+    pushWrite(m_filled, serial_cmd::WriteSm);
 }
 
 void SmFeature::btClear_Click()

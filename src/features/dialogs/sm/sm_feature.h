@@ -1,13 +1,13 @@
 #pragma once
 // The SM dialog's feature code: "SM区" opens it and reads the area; its
 // read, write and clear on both links.
-#include "features/common/feature.h"
+#include "features/dialogs/dialog_feature.h"
 #include "features/dialogs/dialog_window.h"
 #include "features/dialogs/sm/sm_dialog.h"
 
 namespace kalmo {
 
-class SmFeature : public Feature
+class SmFeature : public DialogFeature
 {
     Q_OBJECT
 public:
@@ -24,7 +24,6 @@ public:
     void btClear_Click();
 
 private:
-    void push(qint16 code);
     void OnReadSM(const Reply &reply);
     BuildOutcome WriteSM(BuildContext &context);
 
