@@ -314,6 +314,37 @@ struct LinkResult
     double machineBusy = 0;
 };
 
+// Waits for the first reads, upgrades and checks the image the controller
+// stored; nothing, after saying why, when a step failed.
+std::optional<Outcome> readThenUpgrade(Form1 &w, Link link, const qint32 &replies, int firstReplies,
+                                       const QString &imagePath, int timeoutMs,
+                                       const SimProcess &sim, const QByteArray &image,
+                                       LinkResult &result)
+{
+    if (!waitUntil(
+            [&] {
+                return replies >= firstReplies && w.dispatcher().stack().top() == 0 &&
+                       w.upgradeFeature->panel()->bt_Updata->isEnabled();
+            },
+            20000)) {
+        std::printf("  the first reads did not finish (status: %s)\n", qPrintable(w.Text2->text()));
+        return std::nullopt;
+    }
+
+    const Outcome o = runUpgrade(w, link, imagePath, timeoutMs);
+    w.cmdStop_Click();
+    if (!o.succeeded) {
+        std::printf("  upgrade failed: %s\n", qPrintable(o.failure));
+        printBreakdown(o);
+        return std::nullopt;
+    }
+    QString report;
+    result.ok = true;
+    result.imageOk = checkStoredImage(sim, image, &report);
+    std::printf("  image: %s%s\n", qPrintable(report), result.imageOk ? "" : "  MISMATCH");
+    return o;
+}
+
 LinkResult benchSerial(const QString &imagePath, const QByteArray &image)
 {
     std::printf("== Serial, pseudo-terminal paced at the line rate (--line-rate)\n");
@@ -330,28 +361,10 @@ LinkResult benchSerial(const QString &imagePath, const QByteArray &image)
     auto w = makeWindow(options, boxes);
     w->StartRun_Click();
     Session &s = w->session();
-    if (!waitUntil(
-            [&] {
-                return s.serialReplyCounter >= 9 && w->dispatcher().stack().top() == 0 &&
-                       w->upgradeFeature->panel()->bt_Updata->isEnabled();
-            },
-            20000)) {
-        std::printf("  the first reads did not finish (status: %s)\n",
-                    qPrintable(w->Text2->text()));
-        return result;
-    }
-
-    const Outcome o = runUpgrade(*w, Link::Serial, imagePath, 180000);
-    w->cmdStop_Click();
-    if (!o.succeeded) {
-        std::printf("  upgrade failed: %s\n", qPrintable(o.failure));
-        printBreakdown(o);
-        return result;
-    }
-    QString report;
-    result.ok = true;
-    result.imageOk = checkStoredImage(sim, image, &report);
-    std::printf("  image: %s%s\n", qPrintable(report), result.imageOk ? "" : "  MISMATCH");
+    const std::optional<Outcome> done = readThenUpgrade(*w, Link::Serial, s.serialReplyCounter, 9,
+                                                        imagePath, 180000, sim, image, result);
+    if (!done) return result;
+    const Outcome &o = *done;
 
     const double wireMs = (kStartBytes + kSizeBytes) * 10 / kNormalBaud * 1000 +
                           double(kPackets) * kPacketBytes * 10 / kUpgradeBaud * 1000;
@@ -402,28 +415,10 @@ LinkResult benchNetwork(const QString &imagePath, const QByteArray &image)
         std::printf("  kalmo-sim did not start: %s\n", qPrintable(sim.standardError()));
         return result;
     }
-    if (!waitUntil(
-            [&] {
-                return s.networkReplyCounter >= 11 && w->dispatcher().stack().top() == 0 &&
-                       w->upgradeFeature->panel()->bt_Updata->isEnabled();
-            },
-            20000)) {
-        std::printf("  the first reads did not finish (status: %s)\n",
-                    qPrintable(w->Text2->text()));
-        return result;
-    }
-
-    const Outcome o = runUpgrade(*w, Link::Network, imagePath, 120000);
-    w->cmdStop_Click();
-    if (!o.succeeded) {
-        std::printf("  upgrade failed: %s\n", qPrintable(o.failure));
-        printBreakdown(o);
-        return result;
-    }
-    QString report;
-    result.ok = true;
-    result.imageOk = checkStoredImage(sim, image, &report);
-    std::printf("  image: %s%s\n", qPrintable(report), result.imageOk ? "" : "  MISMATCH");
+    const std::optional<Outcome> done = readThenUpgrade(*w, Link::Network, s.networkReplyCounter,
+                                                        11, imagePath, 120000, sim, image, result);
+    if (!done) return result;
+    const Outcome &o = *done;
 
     result.totalMs = o.totalMs;
     result.idealMs =
