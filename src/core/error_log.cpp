@@ -2,7 +2,10 @@
 
 #include "core/codepage.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMutex>
 
 #include <new>
 
@@ -55,9 +58,30 @@ QByteArray formatErrorLogLine(const QDateTime &when, const QString &description,
     return cp936::encode(line);
 }
 
+bool ErrorLogRateLimit::admit(const QString &logPath, const QString &label,
+                              const QString &description, qint64 nowMs)
+{
+    m_recent.removeIf([nowMs](const Written &w) { return nowMs - w.atMs >= kIntervalMs; });
+    QString key = logPath + u'\n' + label + u'\n' + description;
+    for (const Written &w : m_recent)
+        if (w.key == key) return false;
+    m_recent.append({std::move(key), nowMs});
+    return true;
+}
+
 void appendErrorLog(const QString &label, const QString &description, ErrorLogFile file)
 {
+    static QMutex mutex;
+    static ErrorLogRateLimit limit;
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    const QMutexLocker lock(&mutex);
     QFile log(errorLogFileName(file));
+    if (!limit.admit(QFileInfo(log).absoluteFilePath(), label, description, clock.elapsed()))
+        return;
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append)) return;
     log.write(formatErrorLogLine(QDateTime::currentDateTime(), description, label));
 }

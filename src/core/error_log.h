@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <stdexcept>
@@ -41,7 +42,28 @@ QString errorLogFileName(ErrorLogFile file);
 QByteArray formatErrorLogLine(const QDateTime &when, const QString &description,
                               const QString &label);
 
-// Appends one line for a failure now. A log that cannot be opened is skipped.
+// Keeps a flood of one failure from growing the log without bound: the same
+// label and description in the same log file (its full path) are written at
+// most once a second. Times are milliseconds on a monotonic clock.
+class ErrorLogRateLimit
+{
+public:
+    static constexpr qint64 kIntervalMs = 1000;
+    // True when the line should be written now (and remembers it).
+    bool admit(const QString &logPath, const QString &label, const QString &description,
+               qint64 nowMs);
+
+private:
+    struct Written
+    {
+        QString key;
+        qint64 atMs;
+    };
+    QList<Written> m_recent; // lines written within the last interval
+};
+
+// Appends one line for a failure now, unless the same line went into the
+// same log less than a second ago. A log that cannot be opened is skipped.
 void appendErrorLog(const QString &label, const QString &description,
                     ErrorLogFile file = ErrorLogFile::Main);
 

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 using namespace kalmo;
+using namespace Qt::StringLiterals;
 
 class TestErrorLog : public QObject
 {
@@ -80,6 +81,39 @@ private slots:
         QFile aux(QStringLiteral("VIZezera.ini"));
         QVERIFY(aux.open(QIODevice::ReadOnly));
         QVERIFY(aux.readAll().contains("\"SetBin(Module1)\""));
+    }
+
+    void rateLimit_data()
+    {
+        QTest::addColumn<QList<qint64>>("times");
+        QTest::addColumn<QList<bool>>("written");
+        QTest::newRow("flood: once a second")
+            << QList<qint64>{0, 1, 999, 1000, 1500, 2000} << QList<bool>{1, 0, 0, 1, 0, 1};
+        QTest::newRow("slow repeats all written")
+            << QList<qint64>{0, 1000, 5000} << QList<bool>{1, 1, 1};
+    }
+    void rateLimit()
+    {
+        QFETCH(QList<qint64>, times);
+        QFETCH(QList<bool>, written);
+        ErrorLogRateLimit limit;
+        const QString label = QStringLiteral("wsckR_W_DataArrival(Form1)");
+        for (qsizetype i = 0; i < times.size(); ++i) {
+            QCOMPARE(limit.admit(u"/a/log.ini"_s, label, u"溢出"_s, times[i]), written[i]);
+            // Another description or log file is another line.
+            QCOMPARE(limit.admit(u"/a/log.ini"_s, label, QString::number(i), times[i]), true);
+            QCOMPARE(limit.admit(u"/b/log.ini"_s, label, u"溢出"_s, times[i]), written[i]);
+        }
+    }
+
+    void floodWritesOneLine()
+    {
+        for (int i = 0; i < 1000; ++i)
+            runLogged("Flood(Form1)", [] { throw ProcedureError("x"); });
+        QFile main(QStringLiteral("TAVG501ErrorLog.ini"));
+        QVERIFY(main.open(QIODevice::ReadOnly));
+        QVERIFY(main.readAll().count("\"Flood(Form1)\"") <=
+                2); // a slow machine may straddle one interval
     }
 
     void bodyStopsAtFailure()

@@ -265,7 +265,8 @@ void TestZigbee::unshowableBlockChangesNothing()
         QCOMPARE(r.w->zigbeeFeature->zigbeeRecord, before);
         QCOMPARE(r.p().Text_DNO->text(), QStringLiteral("4660"));
     }
-    QCOMPARE(logText().count(QStringLiteral("DistributeZigbee(Form1)")), 3);
+    // Logged; the same line again within a second is written once.
+    QVERIFY(logText().count(QStringLiteral("DistributeZigbee(Form1)")) >= 1);
 }
 
 QTEST_MAIN(TestZigbee)
