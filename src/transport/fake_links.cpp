@@ -88,7 +88,12 @@ QByteArray FakeDatagramLink::takeSent()
 
 void FakeDatagramLink::arrive(const QByteArray &datagram)
 {
-    if (m_open) emit datagramArrived(datagram);
+    arriveFrom(m_remote, datagram);
+}
+
+void FakeDatagramLink::arriveFrom(const QHostAddress &sender, const QByteArray &datagram)
+{
+    if (m_open) deliver(datagram, sender);
 }
 
 std::optional<SocketFailure> FakeDatagramLink::aim(const QString &remoteHost, quint16 servicePort)

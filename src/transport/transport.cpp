@@ -24,6 +24,15 @@ std::optional<SocketFailure> DatagramLink::parseRemoteHost(const QString &remote
     return std::nullopt;
 }
 
+void DatagramLink::deliver(const QByteArray &datagram, const QHostAddress &sender)
+{
+    if (!sender.isEqual(remoteAddress(), QHostAddress::ConvertV4MappedToIPv4)) {
+        ++m_foreignDropped;
+        return;
+    }
+    emit datagramArrived(datagram);
+}
+
 void DatagramLink::throwNotAimed()
 {
     throw ProcedureError(WinsockErrorText(kWrongStateNumber, {}));

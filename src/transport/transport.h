@@ -94,7 +94,14 @@ public:
     // error text, so the calling procedure logs it.
     virtual void send(const QByteArray &datagram) = 0;
 
+    // Datagrams dropped since the link was made because they came from
+    // another host than the device it is aimed at.
+    quint64 foreignDatagramsDropped() const { return m_foreignDropped; }
+
 protected:
+    // Hands a datagram on when it comes from the device's address (any
+    // port); one from another host is dropped and counted.
+    void deliver(const QByteArray &datagram, const QHostAddress &sender);
     // The device's address from the host text aim takes, or the failure aim
     // answers for text that is not a dotted-decimal IPv4 address.
     static std::optional<SocketFailure> parseRemoteHost(const QString &remoteHost,
@@ -103,9 +110,12 @@ protected:
     [[noreturn]] static void throwNotAimed();
 
 signals:
-    // One arriving datagram, whole: its size is the handler's bytesTotal
-    // (datagrams of 0 bytes included). The sender is not checked.
+    // One arriving datagram from the device's address, whole: its size is
+    // the handler's bytesTotal (datagrams of 0 bytes included).
     void datagramArrived(const QByteArray &datagram);
+
+private:
+    quint64 m_foreignDropped = 0;
 };
 
 // The listener for the controllers' announcements (wsckDeviceQuery). Nothing

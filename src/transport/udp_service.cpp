@@ -59,14 +59,14 @@ QHostAddress localBindAddressFor(const QHostAddress &device)
                                : QHostAddress(QHostAddress::AnyIPv4);
 }
 
-std::optional<QByteArray> takeDatagram(QUdpSocket &socket)
+std::optional<QByteArray> takeDatagram(QUdpSocket &socket, QHostAddress *sender)
 {
     if (socket.state() != QAbstractSocket::BoundState || !socket.hasPendingDatagrams())
         return std::nullopt;
     const qint64 size = socket.pendingDatagramSize();
     if (size < 0) return std::nullopt;
     QByteArray datagram(qsizetype(size), '\0');
-    const qint64 read = socket.readDatagram(datagram.data(), size);
+    const qint64 read = socket.readDatagram(datagram.data(), size, sender);
     if (read < 0) return std::nullopt;
     datagram.resize(qsizetype(read));
     return datagram;
@@ -121,8 +121,9 @@ void UdpService::send(const QByteArray &datagram)
 
 void UdpService::onReadyRead()
 {
-    while (const auto datagram = takeDatagram(*m_socket))
-        emit datagramArrived(*datagram);
+    QHostAddress sender;
+    while (const auto datagram = takeDatagram(*m_socket, &sender))
+        deliver(*datagram, sender);
 }
 
 } // namespace kalmo

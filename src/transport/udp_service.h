@@ -52,7 +52,8 @@ private:
 };
 
 // The next waiting datagram of a bound socket, whole (possibly 0 bytes), or
-// nothing when none is waiting or the socket is not bound.
-std::optional<QByteArray> takeDatagram(QUdpSocket &socket);
+// nothing when none is waiting or the socket is not bound. Its sender's
+// address goes to `sender` when one is given.
+std::optional<QByteArray> takeDatagram(QUdpSocket &socket, QHostAddress *sender = nullptr);
 
 } // namespace kalmo

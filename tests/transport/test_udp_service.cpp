@@ -1,10 +1,10 @@
 // The read/write service socket against a controller socket on 127.0.0.2:
 // the local port is the service port, each request one datagram, each
 // arriving datagram handed on whole; re-aiming, failures and their numbers.
-#include "transport/udp_service.h"
 #include "core/error_log.h"
 #include "core/error_texts.h"
 #include "support/hex.h"
+#include "transport/udp_service.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(spy.at(2).at(0).toByteArray(), large);
     }
 
-    void anySenderIsTakenIn()
+    void onlyTheDeviceIsTakenIn()
     {
         QUdpSocket controller;
         QVERIFY(controller.bind(kController, 0));
@@ -79,10 +79,16 @@ private slots:
         QSignalSpy spy(&service, &UdpService::datagramArrived);
         QUdpSocket stranger;
         QVERIFY(stranger.bind(kOther, 0));
-        stranger.writeDatagram(hex("4D0000000000050000000000"),
-                               QHostAddress(QHostAddress::LocalHost), service.localPort());
+        QUdpSocket otherPort; // the device's address on another port is the device
+        QVERIFY(otherPort.bind(kController, 0));
+        const QHostAddress to(QHostAddress::LocalHost);
+        stranger.writeDatagram(hex("4D0000000000050000000000"), to, service.localPort());
+        stranger.writeDatagram(hex("4C0000000000050000000000"), to, service.localPort());
+        otherPort.writeDatagram(hex("4D0000000000060000000000"), to, service.localPort());
         QVERIFY(spy.wait(3000));
-        QCOMPARE(spy.at(0).at(0).toByteArray(), hex("4D0000000000050000000000"));
+        QTRY_COMPARE_WITH_TIMEOUT(service.foreignDatagramsDropped(), quint64(2), 3000);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toByteArray(), hex("4D0000000000060000000000"));
     }
 
     void reaimedOnEveryChoice()
