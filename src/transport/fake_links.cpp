@@ -88,12 +88,7 @@ QByteArray FakeDatagramLink::takeSent()
 
 void FakeDatagramLink::arrive(const QByteArray &datagram)
 {
-    arriveFrom(m_remote, datagram);
-}
-
-void FakeDatagramLink::arriveFrom(const QHostAddress &sender, const QByteArray &datagram)
-{
-    if (m_open) deliver(datagram, sender);
+    if (m_open) deliver(datagram, m_remote);
 }
 
 std::optional<SocketFailure> FakeDatagramLink::aim(const QString &remoteHost, quint16 servicePort)

@@ -70,8 +70,6 @@ public:
     QByteArray takeSent();
     // A datagram from the device, handed on whole while the link is aimed.
     void arrive(const QByteArray &datagram);
-    // A datagram from the given host, which need not be the device.
-    void arriveFrom(const QHostAddress &sender, const QByteArray &datagram);
 
     // ---- DatagramLink ----------------------------------------------------------
     std::optional<SocketFailure> aim(const QString &remoteHost, quint16 servicePort) override;
