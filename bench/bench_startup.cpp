@@ -4,7 +4,9 @@
 // paint_probe preloaded: the time from just before the process is created to
 // the end of the first paint of its top-level window, and its resident
 // memory then and after a settling second. Runs alternate between the two
-// programs after one unmeasured run of each; medians are compared.
+// programs after one unmeasured run of each; medians are compared. A third
+// program, the bare window with one line of Chinese text, shows how much of
+// the difference is loading and drawing a CJK font at all.
 //
 //   bench_startup [--runs N]
 #include "display.h"
@@ -47,7 +49,7 @@ struct Run
 };
 
 // One process of `program` with the probe; nothing if it did not report.
-std::optional<Run> runOnce(const std::string &program, const QString &scratch)
+std::optional<Run> runOnce(const std::string &program, const char *argument, const QString &scratch)
 {
     const QString report = scratch + QStringLiteral("/probe.txt");
     QFile::remove(report);
@@ -66,7 +68,7 @@ std::optional<Run> runOnce(const std::string &program, const QString &scratch)
         const int errors = ::open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (quiet >= 0) ::dup2(quiet, STDOUT_FILENO);
         if (errors >= 0) ::dup2(errors, STDERR_FILENO);
-        ::execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+        ::execl(program.c_str(), program.c_str(), argument, static_cast<char *>(nullptr));
         ::_exit(127);
     }
 
@@ -155,18 +157,24 @@ int main(int argc, char *argv[])
 
     const std::string kalmo = KALMO_PATH;
     const std::string bare = KALMO_BARE_WINDOW_PATH;
-    Series kalmoRuns, bareRuns;
+    Series kalmoRuns, bareRuns, textRuns;
     for (int i = -1; i < runs; ++i) {
-        const std::optional<Run> k = runOnce(kalmo, scratch.path());
-        const std::optional<Run> b = runOnce(bare, scratch.path());
-        if (!k || !b) return 1;
+        const std::optional<Run> k = runOnce(kalmo, nullptr, scratch.path());
+        const std::optional<Run> b = runOnce(bare, nullptr, scratch.path());
+        const std::optional<Run> t = runOnce(bare, "--text", scratch.path());
+        if (!k || !b || !t) return 1;
         if (i < 0) continue;
         kalmoRuns.add(*k);
         bareRuns.add(*b);
+        textRuns.add(*t);
     }
 
     printSeries("kalmo", kalmoRuns);
     printSeries("bare window", bareRuns);
+    printSeries("bare + text", textRuns);
+    std::printf("against the bare window with Chinese text: start-up %.2f, memory %.2f\n",
+                median(kalmoRuns.paintMs) / median(textRuns.paintMs),
+                median(kalmoRuns.rssSettledMb) / median(textRuns.rssSettledMb));
     const double startup = median(kalmoRuns.paintMs) / median(bareRuns.paintMs);
     const double memory = median(kalmoRuns.rssSettledMb) / median(bareRuns.rssSettledMb);
     std::printf("start-up ratio %.2f (goal <= %.2f: %s)\n", startup, kStartupGoal,
