@@ -283,6 +283,7 @@ int main(int argc, char *argv[])
     }
     std::printf("Tool CPU over %d s after %d s of warm-up; windows drawn by %s\n", seconds,
                 kWarmUpMs / 1000, display.platform().c_str());
+    std::printf("%s\n", kalmo::bench::loadAverage().c_str());
 
     const bool all = only.isEmpty();
     const Figure serial = all || only == u"serial" ? benchSerial(seconds) : Figure{};
@@ -290,7 +291,7 @@ int main(int argc, char *argv[])
     const Figure crowd =
         all || only == u"announcers" ? benchNetwork(seconds, announcers) : Figure{};
 
-    std::printf("== Summary\n");
+    std::printf("== Summary (%s)\n", kalmo::bench::loadAverage().c_str());
     if (all || only == u"serial") printSummary("serial", serial, kIdleGoalPercent);
     if (all || only == u"network") printSummary("network", network, kIdleGoalPercent);
     if (all || only == u"announcers") printSummary("announcers", crowd, kAnnouncersGoalPercent);

@@ -154,6 +154,7 @@ int main(int argc, char *argv[])
     std::printf("Start-up to the first painted window and resident memory, %d alternating runs "
                 "each after one unmeasured run; windows drawn by %s\n",
                 runs, display.platform().c_str());
+    std::printf("%s\n", kalmo::bench::loadAverage().c_str());
 
     const std::string kalmo = KALMO_PATH;
     const std::string bare = KALMO_BARE_WINDOW_PATH;
@@ -177,6 +178,7 @@ int main(int argc, char *argv[])
                 median(kalmoRuns.rssSettledMb) / median(textRuns.rssSettledMb));
     const double startup = median(kalmoRuns.paintMs) / median(bareRuns.paintMs);
     const double memory = median(kalmoRuns.rssSettledMb) / median(bareRuns.rssSettledMb);
+    std::printf("%s\n", kalmo::bench::loadAverage().c_str());
     std::printf("start-up ratio %.2f (goal <= %.2f: %s)\n", startup, kStartupGoal,
                 startup <= kStartupGoal ? "met" : "MISSED");
     std::printf("memory ratio   %.2f (goal <= %.2f: %s)\n", memory, kMemoryGoal,

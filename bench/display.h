@@ -15,6 +15,22 @@
 
 namespace kalmo::bench {
 
+// The machine's load averages over 1, 5 and 15 minutes, for the report: other
+// work on the machine shows in the figures.
+inline std::string loadAverage()
+{
+    char text[64] = {};
+    if (std::FILE *f = std::fopen("/proc/loadavg", "r")) {
+        if (!std::fgets(text, sizeof text, f)) text[0] = 0;
+        std::fclose(f);
+    }
+    std::string fields(text);
+    std::size_t end = 0;
+    for (int i = 0; i < 3 && end != std::string::npos; ++i)
+        end = fields.find(' ', end + (i ? 1 : 0));
+    return "load average " + fields.substr(0, end);
+}
+
 class BenchDisplay
 {
 public:
