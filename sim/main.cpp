@@ -169,6 +169,12 @@ int main(int argc, char *argv[])
         {QStringLiteral("announce-to"),
          QStringLiteral("Where the announcements go (default 127.0.0.1:12000)."),
          QStringLiteral("ADDR[:PORT]")},
+        {QStringLiteral("announcers"),
+         QStringLiteral("Announce N identities in all from the one socket, each once a second, "
+                        "spread over the second: this controller and N - 1 that only announce, "
+                        "at 127.1.0.1, 127.1.0.2, ... with the device ID ending in their "
+                        "number (default 1)."),
+         QStringLiteral("N")},
         {QStringLiteral("type"), QStringLiteral("Device type code (default 8, KVRQ101)."),
          QStringLiteral("CODE")},
         {QStringLiteral("firmware-version"),
@@ -251,6 +257,8 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("announce-to")))
         std::tie(network.announceTo, network.announcePort) =
             announceTarget(parser.value(QStringLiteral("announce-to")));
+    network.announcers =
+        int(integerOption(parser, QStringLiteral("announcers"), 10, 1, kMaxAnnouncers, 1));
     // The device's own system parameters name the address and port it serves.
     const quint32 ip = network.address.toIPv4Address();
     profile.ipAddress = {quint8(ip >> 24), quint8(ip >> 16), quint8(ip >> 8), quint8(ip)};

@@ -7,6 +7,7 @@
 #include "virtual_controller.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -26,7 +27,14 @@ struct UdpEndpointSettings
     QHostAddress announceTo{QHostAddress::LocalHost};
     quint16 announcePort = 12000;
     int announceIntervalMs = kAnnounceIntervalMs; // 0: only when asked (announceNow)
+    // Identities announced in all, the controller's own included. The others
+    // only announce, each once an interval, spread evenly over it (for trying
+    // the tool with a crowd of controllers on one socket).
+    int announcers = 1;
 };
+
+// The largest crowd: one identity for each address of 127.1.0.1 .. 127.1.255.255.
+inline constexpr int kMaxAnnouncers = 65536;
 
 class UdpEndpoint : public QObject
 {
@@ -51,6 +59,11 @@ public:
     QByteArray announcement() const;
     void announceNow();
 
+    // Identity k (1 .. announcers - 1) of the crowd: the controller's
+    // announcement with address 127.1.x.y (x.y = k) and the device ID's last
+    // five characters replaced by k, the type code kept.
+    QByteArray crowdAnnouncement(int k) const;
+
 signals:
     void requestServed(const kalmo::sim::NetworkExchange &exchange);
     void announced(const QByteArray &datagram);
@@ -58,10 +71,15 @@ signals:
 private:
     void onReadyRead();
     void send(const QByteArray &reply, const QHostAddress &to, quint16 port);
+    void announceCrowdSlice();
 
     VirtualController *m_controller;
     QUdpSocket *m_socket;
     QTimer *m_announceTimer;
+    QTimer *m_crowdTimer;
+    QElapsedTimer m_crowdClock; // since the crowd began
+    qint64 m_crowdInterval = 0; // the interval being announced, counted from 0
+    int m_crowdNext = 1;        // the next crowd identity of that interval
     UdpEndpointSettings m_settings;
     quint64 m_generation = 0; // replies delayed across a close are not sent
 };

@@ -5,6 +5,7 @@
 
 #include "core/error_log.h"
 #include "features/clock_io/clock_io_feature.h"
+#include "features/common/controls.h"
 #include "features/dialogs/dialogs_feature.h"
 #include "features/image_files/image_files_feature.h"
 #include "features/maintenance/maintenance_feature.h"
@@ -76,17 +77,17 @@ Link Form1::selectedLink() const
 
 void Form1::setStatusText(const QString &text)
 {
-    Text2->setText(text);
+    controls::showText(Text2, text);
 }
 
 void Form1::showReplyCount(const QString &text)
 {
-    Text4->setText(text);
+    controls::showText(Text4, text);
 }
 
 void Form1::showTimeoutCount(const QString &text)
 {
-    Text3->setText(text);
+    controls::showText(Text3, text);
 }
 
 void Form1::showProgress(const ProgressState &progress)

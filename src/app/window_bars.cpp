@@ -51,8 +51,11 @@ QFrame *buildConnectionBar(QWidget *parent, ConnectionBarControls &c)
     cmdESC = button(bar, QStringLiteral("cmdESC"), QStringLiteral("退出(ESC)"));
     NowDis = new QLabel(bar);
     NowDis->setObjectName(QStringLiteral("NowDis"));
-    NowDis->setMinimumWidth(
-        NowDis->fontMetrics().horizontalAdvance(QStringLiteral("0000年00月00日    00:00:00")) + 8);
+    // Of a fixed size, so that the time shown anew every second does not lay
+    // the window out again.
+    NowDis->setFixedSize(
+        NowDis->fontMetrics().horizontalAdvance(QStringLiteral("0000年00月00日    00:00:00")) + 8,
+        NowDis->fontMetrics().height());
     NowDis->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // Nothing to pause or stop until communication runs.

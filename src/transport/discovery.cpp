@@ -1,5 +1,5 @@
-#include "protocol/device_catalogue.h"
 #include "transport/discovery.h"
+#include "protocol/device_catalogue.h"
 
 #include "core/codepage.h"
 #include "core/error_log.h"
@@ -39,9 +39,26 @@ DeviceTable::DeviceTable(MonotonicClock clock) : m_clock(std::move(clock))
     reset();
 }
 
+namespace {
+
+quint32 addressKey(const Ipv4Address &a)
+{
+    return quint32(a[0]) << 24 | quint32(a[1]) << 16 | quint32(a[2]) << 8 | a[3];
+}
+
+} // namespace
+
 void DeviceTable::reset()
 {
     m_entries = {DeviceEntry{}};
+    m_indexByAddress.clear();
+}
+
+void DeviceTable::reindex()
+{
+    m_indexByAddress.clear();
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        if (!m_entries[i].isEmpty()) m_indexByAddress.insert(addressKey(m_entries[i].address), i);
 }
 
 qsizetype DeviceTable::listedCount() const
@@ -71,16 +88,16 @@ AnnouncementOutcome DeviceTable::take(const Announcement &announcement)
     if (announcement.address == Ipv4Address{}) return outcome;
 
     const auto now = m_clock();
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+    const quint32 key = addressKey(announcement.address);
+    if (const auto listed = m_indexByAddress.constFind(key); listed != m_indexByAddress.cend()) {
+        const qsizetype i = *listed;
         DeviceEntry &entry = m_entries[i];
-        if (entry.address == announcement.address) {
-            entry.lastSeen = now;
-            entry.servicePort = announcement.servicePort;
-            outcome.kind = AnnouncementOutcome::Kind::Refreshed;
-            outcome.index = i;
-            outcome.itemText = entry.itemText();
-            return outcome;
-        }
+        entry.lastSeen = now;
+        entry.servicePort = announcement.servicePort;
+        outcome.kind = AnnouncementOutcome::Kind::Refreshed;
+        outcome.index = i;
+        outcome.itemText = entry.itemText();
+        return outcome;
     }
 
     if (!acceptedByDiscovery(announcement.typeCode())) return outcome;
@@ -93,6 +110,7 @@ AnnouncementOutcome DeviceTable::take(const Announcement &announcement)
     entry.lastSeen = now;
     outcome.kind = AnnouncementOutcome::Kind::Added;
     outcome.index = m_entries.size() - 1;
+    m_indexByAddress.insert(key, outcome.index);
     outcome.itemText = entry.itemText();
     return outcome;
 }
@@ -128,6 +146,7 @@ QList<DeviceDeparture> DeviceTable::checkPresence(const std::array<QString, 4> &
         }
         departures.append(departure);
     }
+    if (!departures.isEmpty()) reindex();
     return departures;
 }
 

@@ -7,6 +7,7 @@
 #include "transport/udp_service.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -20,8 +21,6 @@
 class QUdpSocket;
 
 namespace kalmo {
-
-
 
 // timCheckDevice as a session begins.
 inline constexpr int kPresenceIntervalMs = 10000;
@@ -108,8 +107,13 @@ public:
     qint64 silentSeconds(const DeviceEntry &entry) const;
 
 private:
+    // The entries again, by address, so that an announcement finds its
+    // device at once however many are listed.
+    void reindex();
+
     MonotonicClock m_clock;
     QList<DeviceEntry> m_entries;
+    QHash<quint32, qsizetype> m_indexByAddress;
 };
 
 // The listener wsckDeviceQuery. Nothing is ever sent through it.

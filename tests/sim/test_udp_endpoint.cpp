@@ -4,11 +4,11 @@
 // by side on 127.0.0.2 and 127.0.0.3.
 #include "protocol/announcement.h"
 #include "protocol/device_catalogue.h"
-#include "transport/discovery.h"
 #include "protocol/frames.h"
-#include "transport/udp_service.h"
 #include "sim/udp_endpoint.h"
 #include "support/hex.h"
+#include "transport/discovery.h"
+#include "transport/udp_service.h"
 
 #include <QNetworkDatagram>
 #include <QSignalSpy>
@@ -107,6 +107,7 @@ private slots:
     void delayedReplyIsNotSentAfterClose();
     void typeCodeInTheDeviceId_data();
     void typeCodeInTheDeviceId();
+    void crowdAnnouncesEachIdentityOnceAnInterval();
 };
 
 void TestUdpEndpoint::roundTripWithTheToolsSocket()
@@ -312,6 +313,51 @@ void TestUdpEndpoint::typeCodeInTheDeviceId()
     const auto parsed = parseAnnouncement(a);
     QVERIFY(parsed.has_value());
     QCOMPARE(acceptedByDiscovery(parsed->typeCode()), listed);
+}
+
+void TestUdpEndpoint::crowdAnnouncesEachIdentityOnceAnInterval()
+{
+    VirtualController controller;
+    Listener raw;
+    UdpEndpoint endpoint(&controller);
+    UdpEndpointSettings settings = serviceOn("127.0.0.2");
+    settings.announceIntervalMs = 300;
+    settings.announcers = 3;
+    settings.announcePort = raw.port();
+    QVERIFY(endpoint.open(settings));
+
+    // Two intervals: each identity twice, from the one socket; the crowd's
+    // device IDs end in their number, the type code (bytes 25..27) kept.
+    const QByteArray ownId = controller.state().identity.deviceId;
+    QMap<QByteArray, int> heard;
+    for (int i = 0; i < 6; ++i) {
+        const auto datagram = raw.next();
+        QVERIFY(datagram.has_value());
+        const QByteArray a = datagram->data();
+        QCOMPARE(a.size(), 91);
+        QCOMPARE(datagram->senderPort(), int(endpoint.servicePort()));
+        const QByteArray address = a.mid(72, 4);
+        const QByteArray id = a.mid(8, 32);
+        if (address == hex("7F000002"))
+            QCOMPARE(id, ownId);
+        else if (address == hex("7F010001"))
+            QCOMPARE(id, ownId.left(27) + "00001");
+        else if (address == hex("7F010002"))
+            QCOMPARE(id, ownId.left(27) + "00002");
+        else
+            QFAIL(qPrintable(address.toHex()));
+        QCOMPARE(a.mid(25, 3), QByteArray("090"));
+        ++heard[address];
+    }
+    QCOMPARE(heard.size(), 3);
+    for (const int times : heard)
+        QCOMPARE(times, 2);
+
+    endpoint.close();
+    settings.announcers = 0;
+    QString error;
+    QVERIFY(!endpoint.open(settings, &error));
+    QVERIFY(error.contains(QStringLiteral("announcers")));
 }
 
 QTEST_GUILESS_MAIN(TestUdpEndpoint)

@@ -1,10 +1,10 @@
 // Discovery and presence: the device table with a clock the test drives,
 // kept aligned with a mirror of the window's list, and the listener on real
 // loopback sockets.
-#include "transport/discovery.h"
 #include "core/error_log.h"
 #include "core/error_texts.h"
 #include "support/hex.h"
+#include "transport/discovery.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -50,6 +50,8 @@ struct ListMirror
 
     void apply(const AnnouncementOutcome &o)
     {
+        if (o.kind == AnnouncementOutcome::Kind::Refreshed)
+            QCOMPARE(items.value(o.index), o.itemText);
         if (o.kind != AnnouncementOutcome::Kind::Added) return;
         QCOMPARE(o.index, items.size());
         items.append(o.itemText);
@@ -357,7 +359,11 @@ private slots:
                 list.apply(table.checkPresence(boxesOf(chosen.split(u'.'))));
             } else {
                 const QByteArray code = random.bounded(8) == 0 ? QByteArray("120") : "133";
-                list.apply(table.take(device(pool[random.bounded(int(pool.size()))], code)));
+                const QString address = pool[random.bounded(int(pool.size()))];
+                const AnnouncementOutcome o = table.take(device(address, code));
+                // The entry found or added is the one announced.
+                if (o.kind != AnnouncementOutcome::Kind::Ignored) QCOMPARE(o.itemText, address);
+                list.apply(o);
             }
             QCOMPARE(list.items, table.itemTexts());
             QCOMPARE(table.listedCount(), list.items.size());

@@ -1,4 +1,5 @@
 #include "features/clock_io/clock_io_feature.h"
+#include "features/common/controls.h"
 
 #include "core/error_log.h"
 #include "features/common/number_box.h"
@@ -261,8 +262,8 @@ void ClockIoFeature::DistributeDIDO(const Reply &reply)
                 paintPointButton(b, reading.buttons[std::size_t(b)]);
         for (std::size_t i = 0; i < reading.highSpeed.size(); ++i)
             if (const auto value = reading.highSpeed[i])
-                m_panel->Text5[std::size_t(kHighSpeedValueBoxes[i])]->setText(
-                    QString::number(*value));
+                controls::showText(m_panel->Text5[std::size_t(kHighSpeedValueBoxes[i])],
+                                   QString::number(*value));
         if (failure) std::rethrow_exception(failure);
     });
 }

@@ -11,7 +11,6 @@
 
 namespace kalmo {
 
-
 using namespace controls;
 
 ClockIoPanel::ClockIoPanel(QWidget *parent) : QWidget(parent)
@@ -118,12 +117,17 @@ void ClockIoPanel::paintPoint(int button, bool on)
 {
     QPushButton *b = bt_DIQ.at(std::size_t(button));
     const QPalette face = QApplication::palette(b);
-    QPalette palette = b->palette();
-    palette.setColor(QPalette::Button, on ? pointOnColor() : face.color(QPalette::Button));
+    const QColor fill = on ? pointOnColor() : face.color(QPalette::Button);
     // An input (a disabled button) keeps a readable caption on the green.
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText,
-                     on ? QColor(64, 64, 64)
-                        : face.color(QPalette::Disabled, QPalette::ButtonText));
+    const QColor caption =
+        on ? QColor(64, 64, 64) : face.color(QPalette::Disabled, QPalette::ButtonText);
+    QPalette palette = b->palette();
+    // A point read again in the same state is not painted again.
+    if (b->testAttribute(Qt::WA_SetPalette) && palette.color(QPalette::Button) == fill &&
+        palette.color(QPalette::Disabled, QPalette::ButtonText) == caption)
+        return;
+    palette.setColor(QPalette::Button, fill);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, caption);
     b->setPalette(palette);
 }
 

@@ -107,6 +107,11 @@ QVBoxLayout *column(std::initializer_list<QWidget *> frames)
     return layout;
 }
 
+void showText(QLineEdit *box, const QString &text)
+{
+    if (box->text() != text) box->setText(text);
+}
+
 void setBold(QWidget *widget, bool bold)
 {
     QFont font = widget->font();

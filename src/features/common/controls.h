@@ -50,6 +50,10 @@ void closeRows(QGridLayout *grid);
 // neighbouring columns end on one line.
 QVBoxLayout *column(std::initializer_list<QWidget *> frames);
 
+// Shows `text` in a box. A box that shows it already is left as it is, so a
+// value read again on every poll does not lay out and redraw the box again.
+void showText(QLineEdit *box, const QString &text);
+
 // Makes a control's text bold or normal.
 void setBold(QWidget *widget, bool bold);
 // Fills a list that starts with nothing selected, as the panel expects.

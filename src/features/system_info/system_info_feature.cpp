@@ -545,7 +545,8 @@ void SystemInfoFeature::appendDump(const QByteArray &reply)
 // The items of a DI/DO read that this panel shows: hard address and battery.
 void SystemInfoFeature::showDidoItems(const DidoReading &reading)
 {
-    if (reading.hardAddress) m_panel->txtHardAddr->setText(QString::number(*reading.hardAddress));
+    if (reading.hardAddress)
+        controls::showText(m_panel->txtHardAddr, QString::number(*reading.hardAddress));
     switch (reading.battery.action) {
     case BatteryUpdate::Action::Leave:
         break;
@@ -553,7 +554,7 @@ void SystemInfoFeature::showDidoItems(const DidoReading &reading)
         m_panel->txtCellPressure->clear();
         break;
     case BatteryUpdate::Action::Show:
-        m_panel->txtCellPressure->setText(reading.battery.text);
+        controls::showText(m_panel->txtCellPressure, reading.battery.text);
         break;
     }
 }
