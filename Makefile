@@ -38,7 +38,9 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 
 # Faults on, the serial link then the network, MINUTES minutes each.
-soak: build
+soak: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALMO_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target kalmo_soak
 	$(BUILD)/soak/kalmo_soak --seconds $$(( $(MINUTES) * 60 ))
 
 bench: build

@@ -41,6 +41,7 @@
 #include <limits>
 #include <map>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace kalmo;
@@ -131,7 +132,7 @@ private:
 struct Figures
 {
     qint64 requests = 0;      // requests the device received
-    qint64 answered = 0;      // replies that answered a command
+    qint64 answered = 0;      // replies the tool took
     qint64 timeouts = 0;      // Timer2 expiries
     qint64 timeoutsShown = 0; // ... that left "通讯超时" (or the upgrade's time-out) in the status
     qint64 lostAwaited = 0;   // replies lost while the tool waited for them
@@ -679,19 +680,26 @@ int SoakRun::run()
                     m_w ? qPrintable(m_w->Text2->text()) : "");
         return kChecksFailed;
     }
+    // One pass of the script without faults first: every window made, the
+    // caches and allocator pools filled, before memory is measured.
+    const std::vector<std::function<void(int)>> steps = script();
+    m_deadline = std::numeric_limits<qint64>::max();
+    for (const auto &step : steps)
+        step(0);
+    const Figures warmUp = std::exchange(m_f, Figures());
+    m_f.stalls = warmUp.stalls;
+
     switchFaults(true);
     const qint64 began = nowMs();
     m_deadline = began + qint64(m_options.seconds) * 1000;
-    // Resident memory is measured from a quarter of the run on, once the
-    // windows, caches and allocator pools are in place.
-    const qint64 warmedUp = began + qint64(m_options.seconds) * 250;
+    // Resident memory from a tenth of the run on.
+    const qint64 measureFrom = began + qint64(m_options.seconds) * 100;
     // A short run covers part of the script: the seed chooses where it begins.
-    const std::vector<std::function<void(int)>> steps = script();
     const std::size_t first = std::size_t(m_options.seed % steps.size());
     for (std::size_t k = first; nowMs() < m_deadline; ++k) {
-        steps[k % steps.size()](int(k / steps.size()));
+        steps[k % steps.size()](int(k / steps.size()) + 1);
         if (nowMs() < m_deadline && (k + 1 - first) % steps.size() == 0) ++m_f.cycles;
-        if (m_f.rssStartKiB == 0 && nowMs() >= warmedUp) m_f.rssStartKiB = residentKiB();
+        if (m_f.rssStartKiB == 0 && nowMs() >= measureFrom) m_f.rssStartKiB = residentKiB();
     }
     if (m_f.rssStartKiB == 0) m_f.rssStartKiB = residentKiB();
     m_f.rssEndKiB = residentKiB();
