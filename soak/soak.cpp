@@ -144,6 +144,7 @@ struct Figures
     qint64 cycles = 0;
     qint64 stalls = 0;          // actions whose queue did not run empty
     qint64 disabledButtons = 0; // buttons that stayed disabled
+    qint64 writesLost = 0;      // parameter writes that ended well but changed nothing
     qint64 upgradesDone = 0;
     qint64 upgradesTried = 0;
     std::map<QString, qint64> messages; // message boxes by text
@@ -492,11 +493,19 @@ bool SoakRun::act(const std::function<void()> &action)
 void SoakRun::systemParameters(int n)
 {
     act([&] { click(control<QPushButton>(*m_w, QStringLiteral("cmdGetSys"))); });
-    act([&] {
+    // A write that ended without a time-out or a failure status must have
+    // given the device what was typed.
+    const int debounce = 10 + n % 90;
+    const qint64 timeouts = m_f.timeouts;
+    const qint64 refusals = m_f.faults[sim::ReplyFault::ErrorStatus];
+    const bool done = act([&] {
         control<QLineEdit>(*m_w, QStringLiteral("txtDIPrevent"))
-            ->setText(QString::number(10 + n % 90));
+            ->setText(QString::number(debounce));
         click(control<QPushButton>(*m_w, QStringLiteral("cmdSetPara")));
     });
+    if (done && m_f.timeouts == timeouts && m_f.faults[sim::ReplyFault::ErrorStatus] == refusals &&
+        m_controller.state().system.diDebounce != debounce)
+        ++m_f.writesLost;
 }
 
 void SoakRun::clock(int n)
@@ -707,7 +716,7 @@ int SoakRun::run()
     report();
 
     const double growth = 100.0 * double(m_f.rssEndKiB - m_f.rssStartKiB) / double(m_f.rssStartKiB);
-    const bool passed = m_f.mismatches.isEmpty() && m_f.stalls == 0 &&
+    const bool passed = m_f.mismatches.isEmpty() && m_f.stalls == 0 && m_f.writesLost == 0 &&
                         m_f.lostTimedOut + m_f.lostTaken == m_f.lostAwaited &&
                         m_f.timeoutsShown == m_f.timeouts && growth <= m_options.rssLimitPercent;
     return passed ? kPassed : kChecksFailed;
@@ -747,6 +756,7 @@ void SoakRun::report() const
     row("lost replies not awaited", QString::number(f.lostUnawaited));
     row("stalled queues / disabled buttons",
         QStringLiteral("%1 / %2").arg(f.stalls).arg(f.disabledButtons));
+    row("writes ended well, not held", QString::number(f.writesLost));
     row("upgrades done / tried",
         QStringLiteral("%1 / %2").arg(f.upgradesDone).arg(f.upgradesTried));
     qint64 boxes = 0;
@@ -827,6 +837,15 @@ int runBothLinks(const QStringList &arguments, Options options)
     return crashes + hangs + failures == 0 ? 0 : 1;
 }
 
+// The offscreen platform says, for every window shown, what it cannot do.
+QtMessageHandler g_defaultHandler = nullptr;
+
+void withoutPlatformNotes(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtWarningMsg && text.startsWith(u"This plugin does not support")) return;
+    g_defaultHandler(type, context, text);
+}
+
 Options parseOptions(const QStringList &args)
 {
     Options o;
@@ -865,13 +884,17 @@ int main(int argc, char *argv[])
     }
     if (options.link.isEmpty()) return runBothLinks(arguments, options);
 
-    QApplication app(argc, argv);
-    // Error logs, the image file and the firmware go to a scratch directory.
+    // Error logs, the image file and the firmware go to a scratch directory,
+    // which is also the runtime directory Qt asks for when none is set.
     QTemporaryDir scratch;
     if (!scratch.isValid() || !QDir::setCurrent(scratch.path())) {
         std::printf("no scratch directory\n");
         return kChecksFailed;
     }
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(scratch.path()));
+    g_defaultHandler = qInstallMessageHandler(withoutPlatformNotes);
+    QApplication app(argc, argv);
     SoakRun run(options, scratch.path());
     return run.run();
 }
