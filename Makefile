@@ -1,12 +1,15 @@
 # Two commands do everything on a fresh Debian 12 machine:
 #   make demo   installs what is missing, builds, and starts Kalmo
 #   make test   installs what is missing, builds with sanitizers, runs every test
+#   make soak   runs the tool against the virtual controller with faults on,
+#               MINUTES minutes on each link (default 30)
 JOBS ?= $(shell nproc)
 BUILD ?= build
 TEST_BUILD ?= build-asan
 SCREENSHOT ?= out/kalmo.png
+MINUTES ?= 30
 
-.PHONY: demo test deps build build-test screenshot fuzz bench clean
+.PHONY: demo test deps build build-test screenshot fuzz bench soak clean
 
 deps:
 	@./scripts/setup-deps.sh
@@ -33,6 +36,12 @@ screenshot: build
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKALMO_FUZZ=ON -DKALMO_TESTS=OFF -DKALMO_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
+
+# Faults on, the serial link then the network, MINUTES minutes each.
+soak: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALMO_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target kalmo_soak
+	$(BUILD)/soak/kalmo_soak --seconds $$(( $(MINUTES) * 60 ))
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do $$b; done

@@ -9,6 +9,7 @@
 #include "protocol/network_replies.h"
 #include "protocol/upgrade_package.h"
 #include "session/dispatcher.h"
+#include "support/wait_until.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,6 +34,7 @@
 #include <vector>
 
 using namespace kalmo;
+using rig::waitUntil;
 
 namespace {
 
@@ -93,20 +95,6 @@ CpuJiffies machineJiffies()
         if (i != 4 && i != 5) j.busy += v;
     }
     return j;
-}
-
-// Runs the event loop until `done` holds or `timeoutMs` passes; true if it held.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
 }
 
 // The virtual controller as a child process: its first line on standard

@@ -76,6 +76,26 @@ qint64 integerOption(const QCommandLineParser &parser, const QString &name, int 
     return v;
 }
 
+// --delay MS or MIN-MAX, in milliseconds: the fixed delay and the top of the
+// range (0 for none).
+std::pair<int, int> delayOption(const QCommandLineParser &parser)
+{
+    const QString name = QStringLiteral("delay");
+    if (!parser.isSet(name)) return {0, 0};
+    constexpr int kMaxDelayMs = 600000;
+    const QStringList parts = parser.value(name).split(u'-');
+    bool okLow = false;
+    bool okHigh = true;
+    const int low = parts.value(0).toInt(&okLow);
+    const int high = parts.size() == 2 ? parts[1].toInt(&okHigh) : 0;
+    if (parts.size() > 2 || !okLow || !okHigh || low < 0 || low > kMaxDelayMs || high < 0 ||
+        high > kMaxDelayMs || (parts.size() == 2 && high < low))
+        fail(QStringLiteral("--%1: %2 is not MS or MIN-MAX (0..%3)")
+                 .arg(name, parser.value(name))
+                 .arg(kMaxDelayMs));
+    return {low, parts.size() == 2 ? high : 0};
+}
+
 const char *faultName(ReplyFault fault)
 {
     switch (fault) {
@@ -200,8 +220,10 @@ int main(int argc, char *argv[])
         {QStringLiteral("wrong-sequence"),
          QStringLiteral("Probability of a network reply with another sequence number."),
          QStringLiteral("P")},
-        {QStringLiteral("delay"), QStringLiteral("Wait MS milliseconds before each reply."),
-         QStringLiteral("MS")},
+        {QStringLiteral("delay"),
+         QStringLiteral("Wait MS milliseconds before each reply, or a time drawn for each reply "
+                        "from MIN to MAX milliseconds."),
+         QStringLiteral("MS|MIN-MAX")},
         {QStringLiteral("line-rate"),
          QStringLiteral("Pace the serial line as a real one at the rate the tool set: 10 bits a "
                         "byte, the reply sent when its last byte would have arrived (--delay "
@@ -271,7 +293,7 @@ int main(int argc, char *argv[])
     faults.wrongTrailerProbability = probabilityOption(parser, QStringLiteral("wrong-trailer"));
     faults.errorStatusProbability = probabilityOption(parser, QStringLiteral("error-status"));
     faults.wrongSequenceProbability = probabilityOption(parser, QStringLiteral("wrong-sequence"));
-    faults.delayMs = int(integerOption(parser, QStringLiteral("delay"), 10, 0, 600000, 0));
+    std::tie(faults.delayMs, faults.delayMaxMs) = delayOption(parser);
     faults.dropSlave = int(integerOption(parser, QStringLiteral("drop-slave"), 10, -1, 15, -1));
     faults.failPacket =
         int(integerOption(parser, QStringLiteral("fail-packet"), 10, 0, 0xFFFF, -1));

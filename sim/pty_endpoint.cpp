@@ -282,7 +282,7 @@ void PtyEndpoint::handleFrame(const QByteArray &frame)
 
     emit requestServed(exchange);
     if (exchange.reply.isEmpty() || !isOpen() || m_hungUp) return;
-    const qint64 delayNs = qint64(m_controller->faults().delayMs) * 1'000'000;
+    const qint64 delayNs = qint64(m_controller->nextReplyDelayMs()) * 1'000'000;
     const qint64 replyStart = std::max(requestEnd + delayNs, m_replyLineFreeNs);
     m_replyLineFreeNs = replyStart + wireTimeNs(exchange.reply.size(), pacedRate);
     m_replies.append({exchange.reply, m_replyLineFreeNs});

@@ -165,7 +165,7 @@ void UdpEndpoint::onReadyRead()
 
 void UdpEndpoint::send(const QByteArray &reply, const QHostAddress &to, quint16 port)
 {
-    const int delay = m_controller->faults().delayMs;
+    const int delay = m_controller->nextReplyDelayMs();
     if (delay <= 0) {
         if (isOpen()) m_socket->writeDatagram(reply, to, port);
         return;

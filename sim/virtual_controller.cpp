@@ -57,7 +57,7 @@ bool soundFrame(const QByteArray &request)
 } // namespace
 
 VirtualController::VirtualController(const DeviceProfile &profile)
-    : m_random(m_faults.seed), m_tick(monotonicTick())
+    : m_random(m_faults.seed), m_delayRandom(m_faults.seed), m_tick(monotonicTick())
 {
     m_state = makeDeviceState(profile, hostClock(), tick());
 }
@@ -66,6 +66,15 @@ void VirtualController::setFaults(const FaultOptions &faults)
 {
     m_faults = faults;
     m_random.seed(faults.seed);
+    m_delayRandom.seed(faults.seed);
+}
+
+int VirtualController::nextReplyDelayMs()
+{
+    const int low = m_faults.delayMs;
+    const int high = m_faults.delayMaxMs;
+    if (high <= low) return low;
+    return low + int(m_delayRandom() % quint64(high - low + 1));
 }
 
 void VirtualController::setTickSource(TickSource source)

@@ -30,6 +30,7 @@ struct FaultOptions
     double errorStatusProbability = 0; // network only: status 00, 10 or 11, request not carried out
     double wrongSequenceProbability = 0; // network only: another sequence number than the request's
     int delayMs = 0;                     // the transport waits this long before replying
+    int delayMaxMs = 0; // above delayMs: each reply waits a time drawn from delayMs..delayMaxMs
     int dropSlave = -1; // reads of this slave number (0..15) get no reply, on either link
     quint64 seed = 1;
 
@@ -87,7 +88,7 @@ public:
     DeviceState &state() { return m_state; }
     const DeviceState &state() const { return m_state; }
 
-    void setFaults(const FaultOptions &faults); // also reseeds the generator
+    void setFaults(const FaultOptions &faults); // also reseeds the generators
     const FaultOptions &faults() const { return m_faults; }
 
     // Replaces the tick; the clock reading carries on from where it is.
@@ -126,6 +127,11 @@ public:
     NetworkExchange serveNetwork(const QByteArray &datagram);
     QByteArray answerNetwork(const QByteArray &datagram) { return serveNetwork(datagram).reply; }
 
+    // How long the transport waits before sending the next reply: the fixed
+    // delay, or one drawn from the delay range. Drawn from a generator of its
+    // own, so a range does not change which replies the other faults hit.
+    int nextReplyDelayMs();
+
 private:
     QByteArray replyData(quint8 function, const QByteArray &request, bool &answered);
     QByteArray applyFaults(const QByteArray &reply, ReplyFault &fault);
@@ -151,6 +157,7 @@ private:
     DeviceState m_state;
     FaultOptions m_faults;
     std::mt19937_64 m_random;
+    std::mt19937_64 m_delayRandom;
     TickSource m_tick;
     qint32 m_lineRate = 0;
     ReplyFault m_loaderFault = ReplyFault::None; // what the loader made of the request being served

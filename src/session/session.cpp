@@ -239,6 +239,7 @@ void Session::resumeDispatcher()
 
 void Session::routeSerialReply(const QByteArray &reply)
 {
+    emit replyTaken();
     const SerialReplyRow &row = findSerialReply(byteAt(reply, 2));
     if (row.timers == ReplyTimers::ResumeFirst) resumeDispatcher();
     if (!row.status.isEmpty()) m_view.setStatusText(row.status.toString());
@@ -277,6 +278,7 @@ void Session::receiveNetwork(const QByteArray &datagram)
         [[fallthrough]];
     case NetworkReplyKind::ReadError:
         // The command counts as answered: the queue goes on.
+        emit replyTaken();
         m_view.setStatusText(verdict.statusText());
         resumeDispatcher();
         return;
@@ -302,6 +304,7 @@ void Session::receiveNetwork(const QByteArray &datagram)
 
 void Session::routeNetworkReply(const NetworkReplyRow &row)
 {
+    emit replyTaken();
     if (row.timers == NetworkReplyTimers::ResumeFirst) resumeDispatcher();
     // A tag read that goes into the write payload writes no text.
     const bool capturing = row.action == NetworkReplyAction::Tags && tagCaptureFlag != 0;

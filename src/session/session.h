@@ -179,6 +179,11 @@ public:
         return std::array<bool, kSlaveRows>{};
     };
 
+signals:
+    // A reply was taken: routed by its kind, or a failure status answering
+    // the command.
+    void replyTaken();
+
 private:
     void routeSerialReply(const QByteArray &reply);
     void routeNetworkReply(const NetworkReplyRow &row);

@@ -216,6 +216,10 @@ void TestKalmoSimCli::badOptions_data()
         QStringLiteral("--network"), QStringLiteral("--wrong-sequence"), QStringLiteral("often")};
     QTest::newRow("fail-packet below 0") << QStringList{
         QStringLiteral("--serial"), QStringLiteral("--fail-packet"), QStringLiteral("-1")};
+    QTest::newRow("delay range upside down") << QStringList{
+        QStringLiteral("--serial"), QStringLiteral("--delay"), QStringLiteral("500-50")};
+    QTest::newRow("delay of three parts") << QStringList{
+        QStringLiteral("--serial"), QStringLiteral("--delay"), QStringLiteral("1-2-3")};
     QTest::newRow("zigbee-test above 255") << QStringList{
         QStringLiteral("--serial"), QStringLiteral("--zigbee-test"), QStringLiteral("256")};
 }

@@ -1,13 +1,14 @@
 // The virtual controller in-process: every serial function answers with the
 // reply length of its function, writes read back, the system block and the
 // DI/DO block sit at their offsets, and faults do what they say.
+#include "core/codepage.h"
 #include "protocol/crc.h"
 #include "protocol/frames.h"
-#include "core/codepage.h"
 #include "sim/virtual_controller.h"
 #include "sim_fixtures.h"
 
 #include <QtTest>
+#include <algorithm>
 
 using namespace kalmo;
 using namespace kalmo::sim;
@@ -748,6 +749,21 @@ void TestVirtualController::faultsAreReproducible()
     const auto [first, kinds] = run();
     QCOMPARE(kinds.size(), 5); // every fault and clean replies
     QCOMPARE(run().first, first);
+
+    // A delay range hits the same replies with faults, and each reply's
+    // delay lies in the range.
+    options.delayMs = 50;
+    options.delayMaxMs = 500;
+    QCOMPARE(run().first, first);
+    Device device;
+    device.controller.setFaults(options);
+    QSet<int> delays;
+    for (int i = 0; i < 200; ++i)
+        delays.insert(device.controller.nextReplyDelayMs());
+    QVERIFY(delays.size() > 100);
+    QVERIFY(*std::min_element(delays.begin(), delays.end()) >= 50);
+    QVERIFY(*std::max_element(delays.begin(), delays.end()) <= 500);
+
     options.seed = 43;
     QVERIFY(run().first != first);
 }

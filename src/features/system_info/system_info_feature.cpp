@@ -320,6 +320,7 @@ void SystemInfoFeature::cmdSetPara_Click()
         }
 
         session().sysParam = record;
+        m_recordToWrite = record;
         CommandStack &stack = session().dispatcher().stack();
         switch (window().chosenLink()) {
         case Link::Serial: {
@@ -525,10 +526,12 @@ BuildOutcome SystemInfoFeature::buildSetSysInfo(BuildContext &context)
         if (auto error = readBox(boxes[i], *values[i])) return *error;
 
     const Rs485_2Settings rs485_2{quint8(maxErrors), quint16(interval), quint16(wait)};
+    const SysParamRecord record = m_recordToWrite.value_or(session().sysParam);
+    m_recordToWrite.reset();
     if (context.link == Link::Serial)
-        context.frame = setSysInfoFrame(session().sysParam, rs485_2);
+        context.frame = setSysInfoFrame(record, rs485_2);
     else
-        context.send.writePayload = sysParamWriteImage(session().sysParam, rs485_2);
+        context.send.writePayload = sysParamWriteImage(record, rs485_2);
     return BuildOutcome::built();
 }
 

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace kalmo {
 
@@ -67,6 +68,9 @@ private:
     static void enableAll(bool enabled, std::initializer_list<QWidget *> widgets);
 
     SystemInfoPanel *m_panel;
+    // What the write button collected. A read reply that comes in before the
+    // write goes out refreshes the panel and the session's record, not this.
+    std::optional<SysParamRecord> m_recordToWrite;
 };
 
 } // namespace kalmo

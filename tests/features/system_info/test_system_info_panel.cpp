@@ -14,7 +14,7 @@
 #include "support/log_text.h"
 #include "support/hex.h"
 #include "support/scratch_dir.h"
-#include "support/serial_rig.h"
+#include "support/either_link.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -103,6 +103,8 @@ private slots:
     void writeButtonComposes_data();
     void writeButtonComposes();
     void debounceTakesSixteenBits();
+    void lateReadLeavesTheWriteAlone_data();
+    void lateReadLeavesTheWriteAlone();
     void writeButtonRefuses_data();
     void writeButtonRefuses();
     void numberBoxes_data();
@@ -645,6 +647,47 @@ void TestSystemInfoPanel::debounceTakesSixteenBits()
     w->cmdSetPara_Click();
     QVERIFY(boxes.isEmpty());
     QCOMPARE(w->session().sysParam.DiDebounce, quint16(0xFFFF));
+}
+
+// A read whose reply comes after the write button was clicked refreshes
+// the panel, but the write carries what was typed.
+void TestSystemInfoPanel::lateReadLeavesTheWriteAlone_data()
+{
+    QTest::addColumn<bool>("onNetwork");
+    QTest::newRow("serial") << false;
+    QTest::newRow("network") << true;
+}
+
+void TestSystemInfoPanel::lateReadLeavesTheWriteAlone()
+{
+    QFETCH(bool, onNetwork);
+    rig::EitherLink r(onNetwork);
+    Form1 &w = r.w();
+    const auto isSystemRead = [&](const QByteArray &request) {
+        if (!onNetwork) return request.size() > 2 && quint8(request[2]) == 1;
+        const auto parsed = sim::parseNetworkRequest(request);
+        return parsed && parsed->service == sim::NetworkService::Read &&
+               parsed->blockAddress == 10003 && parsed->blockType == 1;
+    };
+    w.systemInfoFeature->cmdGetSys_Click();
+    QByteArray read;
+    for (int i = 0; i < 10 && read.isEmpty(); ++i) {
+        const QByteArray request = onNetwork ? r.network->tick() : r.serial->step();
+        if (isSystemRead(request))
+            read = request;
+        else if (!request.isEmpty())
+            onNetwork ? r.network->answer(request) : r.serial->answer(request);
+    }
+    QVERIFY(!read.isEmpty());
+
+    control<QLineEdit>(w, "txtDIPrevent")->setText(QStringLiteral("41"));
+    w.cmdSetPara_Click();
+    onNetwork ? r.network->answer(read) : r.serial->answer(read);
+    QCOMPARE(control<QLineEdit>(w, "txtDIPrevent")->text(), QStringLiteral("10"));
+    for (int i = 0; i < 40; ++i)
+        r.exchange();
+    QVERIFY(r.boxes().isEmpty());
+    QCOMPARE(r.controller().state().system.diDebounce, quint16(41));
 }
 
 void TestSystemInfoPanel::writeButtonRefuses_data()
