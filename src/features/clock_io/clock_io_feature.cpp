@@ -36,6 +36,7 @@ void pushAll(CommandStack &stack, std::initializer_list<qint16> codes)
 ClockIoFeature::ClockIoFeature(const FeatureContext &context, QObject *parent)
     : Feature(context, parent), m_panel(new ClockIoPanel)
 {
+    m_switchedPoints.fill(-1);
     ClockIoPanel *p = m_panel;
     connect(p->cmdReclock, &QPushButton::clicked, this, &ClockIoFeature::cmdReclock_Click);
     connect(p->cmdWrclock, &QPushButton::clicked, this, &ClockIoFeature::cmdWrclock_Click);
@@ -98,6 +99,7 @@ ClockIoFeature::ClockIoFeature(const FeatureContext &context, QObject *parent)
 
 void ClockIoFeature::onConnection(ConnectionEvent event)
 {
+    m_switchedPoints.fill(-1);
     ClockIoPanel &p = *m_panel;
     switch (event) {
     case ConnectionEvent::SerialStarting:
@@ -254,6 +256,8 @@ void ClockIoFeature::DistributeDIDO(const Reply &reply)
         } catch (const std::exception &) {
             failure = std::current_exception();
         }
+        for (std::size_t s = 0; s < pointStates.size(); ++s)
+            if (m_switchedPoints[s] >= 0) pointStates[s] = quint8(m_switchedPoints[s]);
 
         // What was decoded goes onto the panel, also when the reply ended early.
         requests().didoRead(reading);
@@ -276,6 +280,7 @@ void ClockIoFeature::bt_DIQ_Click(int index)
         const int state = toggledStateIndex(pointLayoutGroup(), index);
         quint8 &point = pointStates.at(std::size_t(state));
         point = point ? 0 : 1;
+        m_switchedPoints.at(std::size_t(state)) = qint8(point);
         // The read goes in first so that it runs after the write.
         CommandStack &stack = session().dispatcher().stack();
         switch (window().chosenLink()) {
@@ -301,6 +306,7 @@ void ClockIoFeature::RepaintPointButtons()
 
 BuildOutcome ClockIoFeature::buildDoWrite(BuildContext &context)
 {
+    m_switchedPoints.fill(-1); // the write carries them
     if (context.link == Link::Serial)
         context.frame = doWriteFrame(pointLayoutGroup(), pointStates);
     else

@@ -39,6 +39,9 @@ private:
     void enableClock();
 
     ClockIoPanel *m_panel;
+    // Outputs switched by a click whose write has not gone out yet: a read
+    // reply that comes in meanwhile does not switch them back. -1 for none.
+    std::array<qint8, kPointStateCount> m_switchedPoints;
 };
 
 } // namespace kalmo

@@ -131,6 +131,7 @@ private slots:
     void shortDidoReplyIsLogged();
     void switchOutput_data();
     void switchOutput();
+    void lateReadKeepsTheSwitch();
     void inputButtonsDoNothing();
     void repaintAfterWrite_data();
     void repaintAfterWrite();
@@ -516,6 +517,22 @@ void TestClockDido::switchOutput()
     for (int i : on)
         QCOMPARE(painted(w, i), 1);
     QCOMPARE(queued(w), (QList<qint16>{qint16(network ? 9 : 13)}));
+}
+
+// The reply to a read that went out before the click comes in before the
+// write: the grid shows the device's state, the write carries the switch.
+void TestClockDido::lateReadKeepsTheSwitch()
+{
+    auto r = connectedTo(8);
+    Form1 &w = *r->w;
+    const QByteArray read = r->step();
+    QCOMPARE(quint8(read.at(2)), 13);
+    control<QPushButton>(w, QStringLiteral("bt_DIQ_9"))->click();
+    r->answer(read);
+    QCOMPARE(painted(w, 9), 0);
+    r->answer(r->step());
+    QVERIFY(r->controller.state().dio.outputs[9]);
+    QCOMPARE(painted(w, 9), 1);
 }
 
 void TestClockDido::inputButtonsDoNothing()
