@@ -6,7 +6,7 @@ BUILD ?= build
 TEST_BUILD ?= build-asan
 SCREENSHOT ?= out/kalmo.png
 
-.PHONY: demo test deps build build-test screenshot fuzz bench clean
+.PHONY: demo test deps build build-test screenshot fuzz fuzz-campaign bench clean
 
 deps:
 	@./scripts/setup-deps.sh
@@ -33,6 +33,14 @@ screenshot: build
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKALMO_FUZZ=ON -DKALMO_TESTS=OFF -DKALMO_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
+
+# Every fuzz target in turn for SECONDS each (RUNS=N: at most N executions
+# each), from scratch copies of the seed corpora; prints executions and
+# crashes per target and fails when any target crashed.
+SECONDS ?= 60
+RUNS ?=
+fuzz-campaign: fuzz
+	@./scripts/fuzz-campaign.sh build-fuzz $(SECONDS) $(RUNS)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do $$b; done
