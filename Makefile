@@ -9,7 +9,7 @@ TEST_BUILD ?= build-asan
 SCREENSHOT ?= out/kalmo.png
 MINUTES ?= 30
 
-.PHONY: demo test deps build build-test screenshot fuzz bench soak clean
+.PHONY: demo test deps build build-test screenshot fuzz fuzz-campaign bench soak clean
 
 deps:
 	@./scripts/setup-deps.sh
@@ -42,6 +42,14 @@ soak: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALMO_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target kalmo_soak
 	$(BUILD)/soak/kalmo_soak --seconds $$(( $(MINUTES) * 60 ))
+
+# Every fuzz target in turn for SECONDS each (RUNS=N: at most N executions
+# each), from scratch copies of the seed corpora; prints executions and
+# crashes per target and fails when any target crashed.
+SECONDS ?= 60
+RUNS ?=
+fuzz-campaign: fuzz
+	@./scripts/fuzz-campaign.sh build-fuzz $(SECONDS) $(RUNS)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do $$b; done

@@ -74,6 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     send.blockAddress = request.address;
     send.blockType = request.type;
     send.itemCount = request.itemCount;
+    // Replies are routed by what the request carrying their sequence number
+    // addressed.
+    send.lastRead = send.lastWrite = {request.address, request.type, request.itemCount};
     send.readSequence = kReadSequence;
     send.writeSequence = kWriteSequence;
     form.session().tagCaptureFlag = (selector & 0x40) ? 1 : 0;
