@@ -12,6 +12,8 @@
 //   bench_cpu [serial|network|announcers] [--seconds S] [--announcers N]
 #include "display.h"
 
+#include "sim_process.h"
+
 #include "app/form1.h"
 #include "session/dispatcher.h"
 
@@ -22,7 +24,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -84,37 +85,6 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
     }
     return true;
 }
-
-// The virtual controller as a child process, its first line read.
-class SimProcess
-{
-public:
-    bool start(const QStringList &arguments)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(KALMO_SIM_PATH), arguments);
-        if (!m_process.waitForStarted(5000)) return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (!m_process.canReadLine() && clock.elapsed() < 5000)
-            m_process.waitForReadyRead(100);
-        if (!m_process.canReadLine()) return false;
-        m_firstLine = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        return true;
-    }
-    ~SimProcess()
-    {
-        if (m_process.state() == QProcess::NotRunning) return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) m_process.kill();
-        m_process.waitForFinished(1000);
-    }
-    QString firstLine() const { return m_firstLine; }
-
-private:
-    QProcess m_process;
-    QString m_firstLine;
-};
 
 struct Figure
 {

@@ -3,6 +3,8 @@
 // 512 KiB image goes over each link; the time from the click to the end of
 // the upgrade is set against what the line and the tool's fixed pauses
 // allow, and the CPU time of this process is divided by the packets.
+#include "sim_process.h"
+
 #include "app/form1.h"
 #include "features/upgrade/upgrade_feature.h"
 #include "protocol/crc.h"
@@ -17,9 +19,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -96,54 +96,6 @@ CpuJiffies machineJiffies()
     }
     return j;
 }
-
-// The virtual controller as a child process: its first line on standard
-// output, and the image it reports as stored on standard error.
-class SimProcess
-{
-public:
-    bool start(const QStringList &arguments)
-    {
-        QObject::connect(&m_process, &QProcess::readyReadStandardError, [this] {
-            m_stderr += QString::fromLocal8Bit(m_process.readAllStandardError());
-        });
-        m_process.start(QStringLiteral(KALMO_SIM_PATH), arguments);
-        if (!m_process.waitForStarted(5000)) return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (!m_process.canReadLine() && clock.elapsed() < 5000)
-            m_process.waitForReadyRead(100);
-        if (!m_process.canReadLine()) return false;
-        m_firstLine = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        return true;
-    }
-
-    ~SimProcess()
-    {
-        if (m_process.state() == QProcess::NotRunning) return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) m_process.kill();
-        m_process.waitForFinished(1000);
-    }
-
-    QString firstLine() const { return m_firstLine; }
-    QString standardError() const { return m_stderr; }
-
-    // "firmware image stored: N bytes, CRC-32 XXXXXXXX", once it has come.
-    std::optional<std::pair<qint64, quint32>> storedImage() const
-    {
-        static const QRegularExpression pattern(
-            QStringLiteral("firmware image stored: (\\d+) bytes, CRC-32 ([0-9A-F]{8})"));
-        const QRegularExpressionMatch m = pattern.match(m_stderr);
-        if (!m.hasMatch()) return std::nullopt;
-        return std::make_pair(m.captured(1).toLongLong(), m.captured(2).toUInt(nullptr, 16));
-    }
-
-private:
-    QProcess m_process;
-    QString m_firstLine;
-    QString m_stderr;
-};
 
 struct Outcome
 {
