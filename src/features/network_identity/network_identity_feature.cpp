@@ -4,6 +4,7 @@
 #include "protocol/command_codes.h"
 #include "protocol/frames.h"
 #include "protocol/sys_param_block.h"
+#include "protocol/system_panel.h"
 
 #include <QApplication>
 
@@ -14,25 +15,6 @@ namespace {
 constexpr char kMacWriteLabel[] = "bt_MAC_Click(Form1)";
 constexpr char kGatewayWriteLabel[] = "bt_NetGate_Click(Form1)";
 const QString kMacBoxErrorText = QStringLiteral("号地址书写错误");
-
-QString upperHex(int value)
-{
-    return QString::number(value, 16).toUpper();
-}
-
-// One MAC box: one or more hexadecimal digits worth at most one byte.
-std::optional<quint8> macBoxValue(const QString &text)
-{
-    if (text.isEmpty()) return std::nullopt;
-    quint32 value = 0;
-    for (const QChar c : text) {
-        const int digit = QStringLiteral("0123456789ABCDEF").indexOf(c.toUpper());
-        if (digit < 0) return std::nullopt;
-        value = value * 16 + quint32(digit);
-        if (value > 0xFF) return std::nullopt;
-    }
-    return quint8(value);
-}
 
 } // namespace
 
@@ -103,23 +85,15 @@ void NetworkIdentityFeature::bt_MAC_Click()
         const QDate date = requests().productionDate();
 
         if (m_panel->ophandornot[1]->isChecked()) {
-            // 00, FE (FD for type 4), year, month (with the series' high byte
-            // in front above 255), day, series low byte.
-            const std::optional<qint64> series = panelInteger(requests().seriesText());
-            if (!series) {
+            const auto mac =
+                automaticMacAddress(session().sysParam.DeviceType, date, requests().seriesText());
+            if (!mac) {
                 window().refuseField(QStringLiteral("txtSeries"), QStringLiteral("序列号"),
                                      QString::fromUtf8(kMacWriteLabel), typeMismatchText());
                 return;
             }
-            const auto s = quint16(*series & 0xFFFF);
-            boxes[0]->setText(QStringLiteral("00"));
-            boxes[1]->setText(session().sysParam.DeviceType == 4 ? QStringLiteral("FD")
-                                                                 : QStringLiteral("FE"));
-            boxes[2]->setText(upperHex(date.year() % 100));
-            boxes[3]->setText(s <= 255 ? upperHex(date.month())
-                                       : upperHex(s >> 8) + upperHex(date.month()));
-            boxes[4]->setText(upperHex(date.day()));
-            boxes[5]->setText(upperHex(s & 0xFF));
+            for (std::size_t i = 0; i < boxes.size(); ++i)
+                boxes[i]->setText((*mac)[i]);
         }
 
         for (std::size_t i = 0; i < boxes.size(); ++i) {

@@ -35,18 +35,8 @@ constexpr char kSetParaLabel[] = "cmdSetPara_Click(Form1)";
 constexpr char kSetSysInfoLabel[] = "SetSysInfo(Form1)";
 constexpr char kSetPdtagLabel[] = "SetPdtag(Form1)";
 constexpr char kStorePdTagLabel[] = "StorePDTag(Form1)";
-const QString kHardwareNumberLengthText = QStringLiteral("硬件版号位数不正确");
 const QString kWritingSysInfoText = QStringLiteral("正在设置系统信息，请稍候");
 const QString kInvalidPropertyText = QStringLiteral("无效属性值");
-
-constexpr int kLastSeries = 4095;
-// The box takes a signed 16-bit number; the device keeps it as 16 bits.
-constexpr int kLowestDebounce = -32768;
-constexpr int kHighestDebounce = 32767;
-
-// The largest production hour, minute and second the time picker can show.
-constexpr int kLastHour = 23;
-constexpr int kLastMinute = 59;
 
 // The production pickers after "停止", and while no device has been read.
 const QDate kStoppedProductionDate(1976, 4, 5);
@@ -132,10 +122,13 @@ void SystemInfoFeature::ShowSysInfo()
         p.cmdSetPara->setEnabled(true);
         requests().systemInformationShowing();
 
-        p.txtSeries->setText(QString::number(r.SerialNumber));
-        p.txtModuleAddr->setText(QString::number(r.SoftAddress));
+        // The record keeps the values corrected for the pickers, so that a
+        // write sends what is shown.
+        const SysParamDisplay d = displaySysParam(r);
+        p.txtSeries->setText(d.series);
+        p.txtModuleAddr->setText(d.moduleAddress);
         for (std::size_t i = 0; i < p.txtIp.size(); ++i)
-            p.txtIp[i]->setText(QString::number(r.IpAddress[i]));
+            p.txtIp[i]->setText(d.ip[i]);
 
         for (std::size_t port = 0; port < 2; ++port)
             for (QComboBox *list : {p.Combo6[port], p.Combo7[port], p.Combo8[port], p.Combo9[port],
@@ -144,67 +137,41 @@ void SystemInfoFeature::ShowSysInfo()
         p.datePicker->setEnabled(true);
         p.timePicker->setEnabled(true);
 
-        p.showPortSettings(0, decodePortSettings(r.Port1Line, r.Port1Protocol));
-        p.showPortSettings(1, decodePortSettings(r.Port2Line, r.Port2Protocol));
-        p.ScanCtrl->setText(QString::number(r.SelfRecoveryControl));
-        p.ScanInterval->setText(QString::number(r.SelfRecoveryInterval));
-        p.lblVersion->setText(versionText(r.Version));
-
-        // Values the pickers cannot show are corrected, and the record keeps
-        // the corrected values so that a write sends what is shown.
-        int year = r.ProductionYear;
-        if (year < SystemInfoPanel::kFirstProductionYear ||
-            year > SystemInfoPanel::kLastProductionYear)
-            year = 1900;
-        int month = r.ProductionMonth;
-        if (month == 0 || month > 12) month = 1;
-        int day = r.ProductionDay;
-        if (day == 0 || day > 31) day = 1;
-        day = std::min(day, QDate(year, month, 1).daysInMonth()); // 31 April is 30 April
-        r.ProductionYear = quint16(year);
-        r.ProductionMonth = quint8(month);
-        r.ProductionDay = quint8(day);
-        p.datePicker->setDate(QDate(year, month, day));
-        if (r.ProductionHour > kLastHour) r.ProductionHour = 0;
-        if (r.ProductionMinute > kLastMinute) r.ProductionMinute = 0;
-        if (r.ProductionSecond > kLastMinute) r.ProductionSecond = 0;
-        p.timePicker->setTime(QTime(r.ProductionHour, r.ProductionMinute, r.ProductionSecond));
-        p.ComboMS[0]->setCurrentIndex(roleIndex(r.Port1Role));
-        p.ComboMS[1]->setCurrentIndex(roleIndex(r.Port2Role));
-
-        const QDate shown = p.datePicker->date();
+        p.showPortSettings(0, d.ports[0]);
+        p.showPortSettings(1, d.ports[1]);
+        p.ScanCtrl->setText(d.scanControl);
+        p.ScanInterval->setText(d.scanInterval);
+        p.lblVersion->setText(d.version);
+        p.datePicker->setDate(d.productionDate);
+        p.timePicker->setTime(QTime(d.hour, d.minute, d.second));
+        p.ComboMS[0]->setCurrentIndex(d.roles[0]);
+        p.ComboMS[1]->setCurrentIndex(d.roles[1]);
 
         // An unknown model shows no more than this.
-        if (!findDeviceType(r.DeviceType)) {
+        if (!d.known) {
             requests().systemInformationShown(false);
             return;
         }
-        if (const auto number = composeSerialNumber(r.DeviceType, shown.year(), r.ProductionMonth,
-                                                    r.ProductionDay, p.txtSeries->text())) {
+        if (d.serialNumber) {
             // The lookup names the model even when the number has not changed
             // since the last read (the block's arrival has just put the
             // link's own name into txtDeviceType).
-            if (p.lblNUM->text() == *number)
+            if (p.lblNUM->text() == *d.serialNumber)
                 lblNUM_Change();
             else
-                p.lblNUM->setText(*number);
+                p.lblNUM->setText(*d.serialNumber);
         }
+        p.txtDevID->setText(displayedDeviceId(p.lblNUM->text()));
 
-        const QString serialNumber = p.lblNUM->text();
-        const bool padded = serialNumber.size() == 14 || serialNumber.size() == 15;
-        p.txtDevID->setText(QStringLiteral("02") +
-                            (padded ? QString(30 - serialNumber.size(), u'0') : QString()) +
-                            serialNumber);
-
-        p.txtDIPrevent->setText(QString::number(r.DiDebounce));
-        p.uPortTxt->setText(QString::number(r.UdpPort));
-        p.cpuTxt->setText(QString::number(r.CpuType));
-        p.txtSubErr->setText(QString::number(r.SlaveMaxErrors));
-        p.txtSubcommIntv->setText(QString::number(r.SlaveCommInterval));
-        p.txtSubWaitTime->setText(QString::number(r.SlaveMaxWait));
-        p.txtInnerVersion->setText(firmwareVersionText(r.FirmwareVersion));
-        p.txt_RSDataTime[0]->setText(QString::number(r.Port1PacketInterval));
-        p.txt_RSDataTime[1]->setText(QString::number(r.Port2PacketInterval));
+        p.txtDIPrevent->setText(d.diDebounce);
+        p.uPortTxt->setText(d.udpPort);
+        p.cpuTxt->setText(d.cpu);
+        p.txtSubErr->setText(d.slaveMaxErrors);
+        p.txtSubcommIntv->setText(d.slaveCommInterval);
+        p.txtSubWaitTime->setText(d.slaveMaxWait);
+        p.txtInnerVersion->setText(d.innerVersion);
+        p.txt_RSDataTime[0]->setText(d.packetIntervals[0]);
+        p.txt_RSDataTime[1]->setText(d.packetIntervals[1]);
 
         requests().systemInformationShown(true);
         checkFirmwareVersion();
@@ -235,111 +202,59 @@ void SystemInfoFeature::cmdGetSys_Click()
     });
 }
 
-bool SystemInfoFeature::collectSystemParameters(SysParamRecord &record)
+SystemPanel SystemInfoFeature::panelValues() const
 {
-    ChangeParameterReport report;
-    try {
-        kalmo::ChangeParameter(record, m_panel->input(), &report);
-    } catch (const FieldConversionError &e) {
-        window().refuseField(e.control(), e.label(), QString::fromUtf8(kChangeParameterLabel),
-                             e.description());
-        return false;
-    }
-    if (report.roleListsReset)
-        for (QComboBox *list : m_panel->ComboMS)
-            list->setCurrentIndex(0);
-    return true;
+    const SystemInfoPanel &p = *m_panel;
+    SystemPanel v;
+    v.boxes = p.input();
+    v.serialNumber = p.lblNUM->text();
+    v.deviceType = p.txtDeviceType->text();
+    v.hardwareNumber = p.txthardwarenum->text();
+    v.deviceId = p.txtDevID->text();
+    v.pdTag = p.txtPD_Tag->text();
+    v.diDebounce = p.txtDIPrevent->text();
+    v.rs485_2 = {p.Text_ErrorTimeComm2->text(), p.Text_InterTimeComm2->text(),
+                 p.Text_WaitTimeComm2->text()};
+    return v;
 }
 
 void SystemInfoFeature::cmdSetPara_Click()
 {
     runLogged(kSetParaLabel, [&] {
         SystemInfoPanel &p = *m_panel;
-        const QString setParaLabel = QString::fromUtf8(kSetParaLabel);
 
-        const QString hardwareNumber = p.txthardwarenum->text();
-        if (hardwareNumber.size() != 14 && hardwareNumber.size() != 15) {
-            window().showBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(),
-                              kHardwareNumberLengthText});
+        // Everything is checked and collected into a copy first: a box that
+        // does not convert stops the write with nothing queued and the
+        // record as read.
+        const auto prepared = prepareSysParamWrite(panelValues(), session().sysParam);
+        if (const auto *refusal = std::get_if<SysParamWriteRefusal>(&prepared)) {
+            // What the write had shown before it stopped stays shown.
+            if (refusal->serialNumber) p.lblNUM->setText(*refusal->serialNumber);
+            if (refusal->deviceId) p.txtDevID->setText(*refusal->deviceId);
+            if (!refusal->message.isEmpty())
+                window().showBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                                  refusal->message});
+            else
+                window().refuseField(refusal->control, refusal->label, refusal->logLabel,
+                                     refusal->description);
             return;
         }
-
-        const QDate date = p.datePicker->date();
-        if (const auto number =
-                composeSerialNumber(session().sysParam.DeviceType, date.year(), date.month(),
-                                    date.day(), p.txtSeries->text(), SerialPrefixUse::Write))
-            p.lblNUM->setText(*number);
-
-        // The serial number fills the last 16 characters of the device ID.
-        const QString serialNumber = p.lblNUM->text();
-        if (serialNumber.size() > 16) {
-            window().refuseField(p.lblNUM->objectName(), QStringLiteral("设备序号"), setParaLabel,
-                                 kInvalidPropertyText);
-            return;
-        }
-        p.txtDevID->setText(
-            (hardwareNumber.size() == 15 ? QStringLiteral("0") : QStringLiteral("00")) +
-            hardwareNumber + QString(16 - serialNumber.size(), u'0') + serialNumber);
-
-        // Everything is collected into a copy first: a box that does not
-        // convert stops the write with nothing queued and the record as read.
-        SysParamRecord record = session().sysParam;
-        const std::optional<qint64> debounce = panelInteger(p.txtDIPrevent->text().trimmed());
-        if (!debounce || *debounce < kLowestDebounce || *debounce > kHighestDebounce) {
-            window().refuseField(p.txtDIPrevent->objectName(), QStringLiteral("防抖时间(ms)"),
-                                 setParaLabel, debounce ? overflowText() : typeMismatchText());
-            return;
-        }
-        record.DiDebounce = quint16(qint16(*debounce));
-        if (!collectSystemParameters(record)) return;
-
-        // The boxes the write requests take when they go out.
-        const struct
-        {
-            QLineEdit *box;
-            const char *label;
-            qint64 max;
-        } rs485_2[] = {
-            {p.Text_ErrorTimeComm2, "RS485_2设置 最大错误数", 0xFF},
-            {p.Text_InterTimeComm2, "RS485_2设置 通信间隔ms", 0xFFFF},
-            {p.Text_WaitTimeComm2, "RS485_2设置 等待时间ms", 0xFFFF},
-        };
-        for (const auto &field : rs485_2) {
-            const std::optional<qint64> value = panelInteger(field.box->text());
-            if (!value || *value < 0 || *value > field.max) {
-                window().refuseField(field.box->objectName(), QString::fromUtf8(field.label),
-                                     setParaLabel, value ? overflowText() : typeMismatchText());
-                return;
-            }
-        }
-        try {
-            encodePdTag(p.txtPD_Tag->text());
-        } catch (const FieldConversionError &e) {
-            window().refuseField(e.control(), e.label(), setParaLabel, e.description());
-            return;
-        }
+        const SysParamWrite &write = std::get<SysParamWrite>(prepared);
+        p.lblNUM->setText(write.serialNumber);
+        p.txtDevID->setText(write.deviceId);
+        if (write.roleListsReset)
+            for (QComboBox *list : p.ComboMS)
+                list->setCurrentIndex(0);
+        const SysParamRecord &record = write.record;
 
         session().sysParam = record;
         m_recordToWrite = record;
-        CommandStack &stack = session().dispatcher().stack();
-        switch (window().chosenLink()) {
-        case Link::Serial: {
-            const qint16 codes[] = {serial_cmd::ReadSystemInfo, serial_cmd::WriteSystemParameters,
-                                    serial_cmd::WriteTags};
-            stack.load(kSerialIdleCommand, codes);
-            break;
-        }
-        case Link::Network: {
-            const qint16 codes[] = {network_cmd::ReadSystemParameters, network_cmd::ReadTags,
-                                    network_cmd::WriteSystemParameters, network_cmd::WriteTags,
-                                    network_cmd::ReadTags};
-            stack.load(kNetworkIdleCommand, codes);
-            session().tagCaptureFlag = 1;
-            break;
-        }
-        case Link::None:
-            return;
-        }
+        const Link link = window().chosenLink();
+        if (link == Link::None) return;
+        session().dispatcher().stack().load(link == Link::Serial ? kSerialIdleCommand
+                                                                 : kNetworkIdleCommand,
+                                            sysParamWriteCommands(link));
+        if (link == Link::Network) session().tagCaptureFlag = 1;
         window().setStatus(kWritingSysInfoText);
         requests().writeMac();
     });
@@ -369,9 +284,7 @@ void SystemInfoFeature::lblNUM_Change()
 void SystemInfoFeature::txtSeries_Change()
 {
     QLineEdit *box = m_panel->txtSeries;
-    const std::optional<qint64> value = wholeNumber(box->text());
-    const QString normal =
-        value ? QString::number(std::clamp<qint64>(*value, 0, kLastSeries)) : QString();
+    const QString normal = normalSeriesText(box->text());
     if (normal != box->text()) box->setText(normal);
 }
 

@@ -7,6 +7,7 @@
 #include "protocol/device_catalogue.h"
 #include "protocol/dido_block.h"
 #include "protocol/sys_param_block.h"
+#include "protocol/system_panel.h"
 
 #include <QStringList>
 
@@ -52,7 +53,8 @@ public:
     VersionCheck versionCheck;
 
 private:
-    bool collectSystemParameters(SysParamRecord &record);
+    // The panel's values as the write collects them.
+    SystemPanel panelValues() const;
     void showSysParamReply(Link link, const std::function<void(SysParamPanelItems &)> &decode);
     void showTags(const QByteArray &reply);
     BuildOutcome buildTagWrite(BuildContext &context);
