@@ -122,6 +122,7 @@ qint32 VirtualController::expectedLineRate() const
 SerialExchange VirtualController::serveSerial(const QByteArray &request)
 {
     SerialExchange exchange;
+    exchange.request = request;
     if (request.size() >= 3) exchange.functionNumber = static_cast<quint8>(request[2]);
     giveUpIdleTransfer();
     if (m_state.firmware.silent) {

@@ -68,6 +68,7 @@ struct NetworkExchange
 // What became of one request.
 struct SerialExchange
 {
+    QByteArray request;        // the frame as it came off the line
     bool requestSound = false; // a sound request of a known function, accepted and answered
     bool wrongRate = false;    // the line was set to a rate the device did not expect: not
                                // understood, no reply, nothing changed

@@ -1,8 +1,10 @@
 #include "protocol/clock_block.h"
 
-#include "protocol/frames.h"
+#include "protocol/command_codes.h"
+
 #include "core/bytes.h"
 #include "core/error_log.h"
+#include "protocol/frames.h"
 
 namespace kalmo {
 
@@ -168,6 +170,25 @@ QByteArray weekDayPayload(int weekDay)
     QByteArray payload(kWeekDayPayloadLength, '\0');
     putWord(payload, 0, checkedWeekDay(weekDay));
     return payload;
+}
+
+std::span<const qint16> clockReadCommands(Link link)
+{
+    static constexpr qint16 kSerial[] = {serial_cmd::ReadClock};
+    static constexpr qint16 kNetwork[] = {network_cmd::ReadClock, network_cmd::ReadWeekday};
+    if (link == Link::Serial) return kSerial;
+    if (link == Link::Network) return kNetwork;
+    return {};
+}
+
+std::span<const qint16> clockWriteCommands(Link link)
+{
+    static constexpr qint16 kSerial[] = {serial_cmd::ReadClock, serial_cmd::WriteClock};
+    static constexpr qint16 kNetwork[] = {network_cmd::ReadClock, network_cmd::ReadWeekday,
+                                          network_cmd::WriteClock, network_cmd::WriteWeekday};
+    if (link == Link::Serial) return kSerial;
+    if (link == Link::Network) return kNetwork;
+    return {};
 }
 
 } // namespace kalmo

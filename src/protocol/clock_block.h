@@ -4,6 +4,8 @@
 // separate week-day block, and the week-day list index. All values binary,
 // low byte first. Pure functions and plain structs: no widgets, ports,
 // sockets or timers.
+#include "protocol/command_tables.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QString>
@@ -12,6 +14,7 @@
 #include <QtGlobal>
 
 #include <optional>
+#include <span>
 
 namespace kalmo {
 
@@ -75,6 +78,12 @@ int weekDayIndexFromDate(const QDate &date);
 // day from the list (index + 1). With no selection in the list the week day
 // of the date is written, so the device never receives week day 0.
 ClockValue clockFromPickers(const QDate &date, const QTime &time, int weekDayIndex);
+
+// The commands the clock buttons queue, in push order (the last runs first):
+// the read (on the network the week day, then the clock), and the write
+// followed by the read back.
+std::span<const qint16> clockReadCommands(Link link);
+std::span<const qint16> clockWriteCommands(Link link);
 
 // ---- Decoding -------------------------------------------------------------
 // A reply too short for the clock throws ProcedureError("下标越界") before

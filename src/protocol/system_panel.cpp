@@ -217,6 +217,7 @@ std::variant<SysParamWrite, SysParamWriteRefusal> prepareSysParamWrite(const Sys
                       e.description());
     }
     write.roleListsReset = report.roleListsReset;
+    if (report.roleListsReset) panel.boxes.ComboMS = {0, 0};
 
     const struct
     {
@@ -244,6 +245,9 @@ std::variant<SysParamWrite, SysParamWriteRefusal> prepareSysParamWrite(const Sys
     } catch (const FieldConversionError &e) {
         return refuse(setParaLabel, e.control(), e.label(), e.description());
     }
+    panel.serialNumber = write.serialNumber;
+    panel.deviceId = write.deviceId;
+    write.panel = panel;
     return write;
 }
 

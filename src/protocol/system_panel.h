@@ -103,6 +103,7 @@ struct SysParamWrite
     QString serialNumber;        // lblNUM as the write composes it
     QString deviceId;            // txtDevID: hardware number + serial number
     bool roleListsReset = false; // both role lists show index 0 afterwards
+    SystemPanel panel;           // the panel as the write leaves it
 };
 
 // Why the write was refused: a message box text, or a field that did not

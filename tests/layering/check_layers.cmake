@@ -1,14 +1,17 @@
 # Fails when a file under ROOT includes a header of a layer above its own, a
 # feature includes another feature's header, or a layer includes a Qt module
 # it must not use. Run with cmake -P; ROOT is a source tree laid out in the
-# layers core < protocol < transport < session < features < app, and
-# QT_<MODULE>_DIR the include folders of the Qt modules checked.
-set(layers core protocol transport session features app)
+# layers core < protocol < transport < session < features < app, with cli
+# (the command-line front end) beside features and app: above session, and
+# included by no other layer; QT_<MODULE>_DIR are the include folders of the
+# Qt modules checked.
+set(layers core protocol transport session cli features app)
 # Qt modules each layer must not include.
 set(forbidden_core      GUI WIDGETS NETWORK SERIALPORT)
 set(forbidden_protocol  GUI WIDGETS NETWORK SERIALPORT)
 set(forbidden_transport GUI WIDGETS)
 set(forbidden_session   GUI WIDGETS)
+set(forbidden_cli       GUI WIDGETS)
 
 file(GLOB_RECURSE files RELATIVE ${ROOT} ${ROOT}/*.h ${ROOT}/*.cpp)
 # ONLY: check just the files whose name starts with it.
@@ -29,7 +32,12 @@ foreach(file IN LISTS files)
         # Our own headers: by layer, and feature by feature.
         string(REGEX MATCH "^[^/]+" target ${header})
         list(FIND layers "${target}" target_rank)
-        if(target_rank GREATER rank)
+        if(target_rank GREATER rank AND NOT layer STREQUAL "cli")
+            list(APPEND faults "${file}: includes ${header} from the layer above (${target})")
+        endif()
+        # The front ends stand side by side: neither includes the other.
+        if((layer STREQUAL "cli" AND target_rank GREATER rank) OR
+           (target STREQUAL "cli" AND NOT layer STREQUAL "cli"))
             list(APPEND faults "${file}: includes ${header} from the layer above (${target})")
         endif()
         if(feature AND header MATCHES "^features/[^/]+/")

@@ -132,35 +132,18 @@ void ClockIoFeature::onConnection(ConnectionEvent event)
 void ClockIoFeature::cmdReclock_Click()
 {
     runLogged(kReclockLabel, [&] {
-        CommandStack &stack = session().dispatcher().stack();
-        switch (window().chosenLink()) {
-        case Link::Serial:
-            pushAll(stack, {serial_cmd::ReadClock});
-            break;
-        case Link::Network: // week day, then the clock
-            pushAll(stack, {network_cmd::ReadClock, network_cmd::ReadWeekday});
-            break;
-        case Link::None:
-            break;
-        }
+        for (qint16 code : clockReadCommands(window().chosenLink()))
+            session().dispatcher().stack().push(code);
     });
 }
 
+// Serial: write, then read back. Network: week day and clock written, then
+// both read back.
 void ClockIoFeature::cmdWrclock_Click()
 {
     runLogged(kWrclockLabel, [&] {
-        CommandStack &stack = session().dispatcher().stack();
-        switch (window().chosenLink()) {
-        case Link::Serial: // write, then read back
-            pushAll(stack, {serial_cmd::ReadClock, serial_cmd::WriteClock});
-            break;
-        case Link::Network: // week day and clock written, then both read back
-            pushAll(stack, {network_cmd::ReadClock, network_cmd::ReadWeekday,
-                            network_cmd::WriteClock, network_cmd::WriteWeekday});
-            break;
-        case Link::None:
-            break;
-        }
+        for (qint16 code : clockWriteCommands(window().chosenLink()))
+            session().dispatcher().stack().push(code);
     });
 }
 

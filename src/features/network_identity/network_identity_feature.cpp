@@ -63,6 +63,7 @@ void NetworkIdentityFeature::onConnection(ConnectionEvent event)
     switch (event) {
     case ConnectionEvent::Stopped:
     case ConnectionEvent::DeviceChosen:
+        m_macToWrite.reset();
         for (QLineEdit *box : m_panel->txt_MAC)
             box->clear();
         break;
@@ -96,14 +97,19 @@ void NetworkIdentityFeature::bt_MAC_Click()
                 boxes[i]->setText((*mac)[i]);
         }
 
+        QByteArray mac;
         for (std::size_t i = 0; i < boxes.size(); ++i) {
-            if (macBoxValue(boxes[i]->text())) continue;
+            if (const std::optional<quint8> value = macBoxValue(boxes[i]->text())) {
+                mac.append(char(*value));
+                continue;
+            }
             boxes[i]->setFocus();
             boxes[i]->selectAll();
             window().showBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(),
                               numberText(qint64(i)) + kMacBoxErrorText});
             return;
         }
+        if (window().chosenLink() != Link::None) m_macToWrite = mac;
 
         switch (window().chosenLink()) {
         case Link::Serial:
@@ -153,14 +159,17 @@ BuildOutcome NetworkIdentityFeature::buildGatewayWrite(BuildContext &context)
 
 BuildOutcome NetworkIdentityFeature::buildMacWrite(BuildContext &context)
 {
-    QByteArray mac;
-    for (QLineEdit *box : m_panel->txt_MAC) {
-        const std::optional<quint8> value = macBoxValue(box->text());
-        if (!value)
-            return BuildOutcome::formatError(QStringLiteral("MAC地址"),
-                                             QString::fromUtf8(kMacWriteLabel), typeMismatchText());
-        mac.append(char(*value));
-    }
+    QByteArray mac = m_macToWrite.value_or(QByteArray());
+    m_macToWrite.reset();
+    if (mac.isEmpty())
+        for (QLineEdit *box : m_panel->txt_MAC) {
+            const std::optional<quint8> value = macBoxValue(box->text());
+            if (!value)
+                return BuildOutcome::formatError(QStringLiteral("MAC地址"),
+                                                 QString::fromUtf8(kMacWriteLabel),
+                                                 typeMismatchText());
+            mac.append(char(*value));
+        }
     if (context.link == Link::Serial)
         for (qsizetype i = 0; i < mac.size(); ++i)
             setByteAt(context.frame, 3 + i, quint8(mac[i]));

@@ -4,6 +4,8 @@
 #include "features/common/feature.h"
 #include "features/network_identity/network_identity_panel.h"
 
+#include <optional>
+
 namespace kalmo {
 
 class NetworkIdentityFeature : public Feature
@@ -30,6 +32,9 @@ private:
     void systemInformationShowing();
 
     NetworkIdentityPanel *m_panel;
+    // The address the write button collected. A MAC read reply that comes in
+    // before the write goes out refreshes the boxes, not this.
+    std::optional<QByteArray> m_macToWrite;
 };
 
 } // namespace kalmo

@@ -8,13 +8,14 @@
 #include "app/form1.h"
 #include "features/system_info/system_info_feature.h"
 
+#include "core/codepage.h"
+#include "protocol/command_codes.h"
 #include "protocol/device_catalogue.h"
 #include "protocol/frames.h"
-#include "core/codepage.h"
-#include "support/log_text.h"
-#include "support/hex.h"
-#include "support/scratch_dir.h"
 #include "support/either_link.h"
+#include "support/hex.h"
+#include "support/log_text.h"
+#include "support/scratch_dir.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -105,6 +106,8 @@ private slots:
     void debounceTakesSixteenBits();
     void lateReadLeavesTheWriteAlone_data();
     void lateReadLeavesTheWriteAlone();
+    void lateMacReadLeavesTheWriteAlone_data() { lateReadLeavesTheWriteAlone_data(); }
+    void lateMacReadLeavesTheWriteAlone();
     void writeButtonRefuses_data();
     void writeButtonRefuses();
     void numberBoxes_data();
@@ -295,10 +298,10 @@ void TestSystemInfoPanel::displayShows()
     QVERIFY(!QFile::exists(QStringLiteral("TAVG501ErrorLog.ini")));
     // The display enables what a known device offers.
     for (const char *enabled :
-         {"cmdSetPara", "ophandornot_0", "ophandornot_1", "bt_MAC", "bt_CheckRAM", "cmdClearCode",
-          "cmdCheckLight", "cmdStopCheck", "btRProfibus", "ckProfibus", "bt_FindUpdataFile",
-          "bt_Updata", "datePicker", "timePicker", "Combo9_1", "ComboMS_1", "cmdPause",
-          "cmdSave", "cmdRead", "ReadTxtPublic"})
+         {"cmdSetPara",        "ophandornot_0", "ophandornot_1", "bt_MAC",      "bt_CheckRAM",
+          "cmdClearCode",      "cmdCheckLight", "cmdStopCheck",  "btRProfibus", "ckProfibus",
+          "bt_FindUpdataFile", "bt_Updata",     "datePicker",    "timePicker",  "Combo9_1",
+          "ComboMS_1",         "cmdPause",      "cmdSave",       "cmdRead",     "ReadTxtPublic"})
         QVERIFY2(control(*w, enabled)->isEnabled(), enabled);
     for (const char *disabled : {"txt_MAC_0"})
         QVERIFY2(!control(*w, disabled)->isEnabled(), disabled);
@@ -539,7 +542,8 @@ void TestSystemInfoPanel::versionCheck()
         r.boxes.clear();
         QByteArray version; // firmware, low byte first
         version.append(char(versions[i] & 0xFF)).append(char(versions[i] >> 8));
-        w.session().receiveSerial(sysInfoReply({{33, QByteArray(1, char(types[i]))}, {38, version}}));
+        w.session().receiveSerial(
+            sysInfoReply({{33, QByteArray(1, char(types[i]))}, {38, version}}));
         if (messages[i].isEmpty()) {
             QVERIFY2(r.boxes.isEmpty(), qPrintable(QString::number(i)));
         } else {
@@ -618,7 +622,8 @@ void TestSystemInfoPanel::writeButtonComposes()
     QFETCH(QList<qint16>, queued);
     QList<MessageBoxRequest> boxes;
     auto w = rig::steppedWindow({}, &boxes);
-    w->session().receiveSerial(sysInfoReply({{33, QByteArray(1, char(type))}, {46, hex("de070305")}}));
+    w->session().receiveSerial(
+        sysInfoReply({{33, QByteArray(1, char(type))}, {46, hex("de070305")}}));
     w->optComm[link]->setChecked(true);
     control<QLineEdit>(*w, "txthardwarenum")->setText(hardware);
     QCOMPARE(control<QDateEdit>(*w, "datePicker")->date(), QDate(2014, 3, 5));
@@ -688,6 +693,32 @@ void TestSystemInfoPanel::lateReadLeavesTheWriteAlone()
         r.exchange();
     QVERIFY(r.boxes().isEmpty());
     QCOMPARE(r.controller().state().system.diDebounce, quint16(41));
+}
+
+// The same for the MAC address the write makes in automatic mode: a MAC read
+// answered after the click shows the device's old address, but the write
+// carries the one made at the click.
+void TestSystemInfoPanel::lateMacReadLeavesTheWriteAlone()
+{
+    QFETCH(bool, onNetwork);
+    rig::EitherLink r(onNetwork);
+    Form1 &w = r.w();
+    const std::array<quint8, 6> made = r.controller().state().network.mac; // as the device was made
+    const std::array<quint8, 6> old{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    r.controller().state().network.mac = old;
+
+    w.dispatcher().stack().push(onNetwork ? qint16(network_cmd::ReadMac)
+                                          : qint16(serial_cmd::ReadMac));
+    const QByteArray read = onNetwork ? r.network->tick() : r.serial->step();
+    QVERIFY(!read.isEmpty());
+    w.cmdSetPara_Click();
+    QVERIFY(r.boxes().isEmpty());
+    onNetwork ? r.network->answer(read) : r.serial->answer(read);
+    QCOMPARE(control<QLineEdit>(w, "txt_MAC_5")->text(), QStringLiteral("55"));
+    for (int i = 0; i < 40; ++i)
+        r.exchange();
+    QVERIFY(r.boxes().isEmpty());
+    QCOMPARE(r.controller().state().network.mac, made);
 }
 
 void TestSystemInfoPanel::writeButtonRefuses_data()

@@ -1,0 +1,445 @@
+#include "cli/cli_app.h"
+
+#include "cli/device_fields.h"
+#include "core/codepage.h"
+#include "protocol/device_catalogue.h"
+#include "transport/discovery.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFile>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <map>
+
+namespace kalmo::cli {
+
+namespace {
+
+const char kUsage[] = R"(Usage: kalmo-cli SUBCOMMAND [options]
+
+Subcommands:
+  list                 devices announcing on the network: IP, service port,
+                       type, device ID, PD tag
+  read                 system parameters, identity, clock, MAC and gateway
+  write                change the named fields on top of a fresh read
+                       (--set field=value ..., or --from FILE.json)
+  clock                set the device clock: --set now | --set "YYYY-MM-DD HH:MM:SS"
+
+Options:
+  --port NAME          the device on this serial port
+  --device A.B.C.D     the device at this address on the network (repeatable)
+  --all                every device announcing within --listen seconds
+  --listen SECONDS     how long to listen for announcements (default 3)
+  --discovery-port N   the UDP port announcements come to (default 12000)
+  --json               read: print the fields as one JSON object
+  --set FIELD=VALUE    write: a field to change (repeatable); clock: the time
+  --from FILE.json     write: the fields of a file such as read --json prints
+  --verbose            log every request and reply as hex with a timestamp
+  --help               this text
+
+Exit status: 0 success, 1 a device did not answer or refused, 2 bad usage or
+bad input (nothing sent).
+)";
+
+struct Options
+{
+    QString subcommand;
+    QString port;
+    QStringList devices;
+    bool all = false;
+    int listenMs = 3000;
+    quint16 discoveryPort = kDiscoveryPort;
+    bool json = false;
+    QStringList sets;
+    QString from;
+    bool verbose = false;
+    bool help = false;
+};
+
+struct UsageError
+{
+    QString text;
+};
+
+Options parseOptions(const QStringList &args)
+{
+    Options o;
+    const auto value = [&](qsizetype &i) {
+        if (i + 1 >= args.size()) throw UsageError{args[i] + QStringLiteral(" needs a value")};
+        return args[++i];
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == u"--port") {
+            if (!o.port.isEmpty()) throw UsageError{QStringLiteral("--port is given twice")};
+            o.port = value(i);
+        } else if (a == u"--device") {
+            o.devices << value(i);
+        } else if (a == u"--all") {
+            o.all = true;
+        } else if (a == u"--listen") {
+            bool ok = false;
+            const double seconds = value(i).toDouble(&ok);
+            if (!ok || seconds <= 0 || seconds > 3600)
+                throw UsageError{QStringLiteral("--listen takes seconds, 0..3600")};
+            o.listenMs = int(seconds * 1000);
+        } else if (a == u"--discovery-port") {
+            bool ok = false;
+            const uint port = value(i).toUInt(&ok);
+            if (!ok || port > 65535)
+                throw UsageError{QStringLiteral("--discovery-port takes a port 0..65535")};
+            o.discoveryPort = quint16(port);
+        } else if (a == u"--json") {
+            o.json = true;
+        } else if (a == u"--set") {
+            o.sets << value(i);
+        } else if (a == u"--from") {
+            o.from = value(i);
+        } else if (a == u"--verbose") {
+            o.verbose = true;
+        } else if (a == u"--help" || a == u"-h") {
+            o.help = true;
+        } else if (a.startsWith(u'-')) {
+            throw UsageError{QStringLiteral("unknown option ") + a};
+        } else if (o.subcommand.isEmpty()) {
+            o.subcommand = a;
+        } else {
+            throw UsageError{QStringLiteral("unexpected argument ") + a};
+        }
+    }
+    return o;
+}
+
+QString hexText(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+// An announcing device.
+struct Heard
+{
+    QString address;
+    quint16 servicePort = 0;
+    QByteArray deviceId;
+    QString pdTag;
+};
+
+// Every device announcing within the time, in the order first heard.
+std::optional<QList<Heard>> listen(quint16 port, int ms, QTextStream &err)
+{
+    std::unique_ptr<AnnouncementListener> listener(makeDiscoveryListener(nullptr));
+    if (const auto failure = listener->start(port)) {
+        err << QStringLiteral("kalmo-cli: cannot listen on UDP %1: %2\n")
+                   .arg(port)
+                   .arg(failure->description);
+        return std::nullopt;
+    }
+    QList<Heard> heard;
+    QObject::connect(listener.get(), &AnnouncementListener::announcementReceived, listener.get(),
+                     [&](const Announcement &a) {
+                         const QString address = kalmo::dottedAddress(a.address);
+                         for (const Heard &h : heard)
+                             if (h.address == address) return;
+                         const qsizetype end = a.pdTag.indexOf('\0');
+                         heard.append({address, a.servicePort, a.deviceId,
+                                       cp936::decode(end < 0 ? a.pdTag : a.pdTag.left(end))});
+                     });
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return heard;
+}
+
+// The device ID as printed: its characters up to the first NUL byte.
+QString deviceIdText(const QByteArray &id)
+{
+    const qsizetype end = id.indexOf('\0');
+    return QString::fromLatin1(end < 0 ? id : id.left(end));
+}
+
+// The model a device ID names: its serial number is right-aligned in the
+// last 16 characters, padded with "0", so the shortest reading the lookup
+// knows wins.
+QString modelOf(const QByteArray &deviceId)
+{
+    const QString id = deviceIdText(deviceId);
+    for (int length : {14, 15, 16}) {
+        const auto lookup = lookupSerialNumber(id.right(length));
+        if (lookup && !lookup->deviceTypeText.isEmpty() &&
+            lookup->deviceTypeText != kUnknownDeviceText)
+            return lookup->deviceTypeText;
+    }
+    return QStringLiteral("?");
+}
+
+int listDevices(const Options &o, QTextStream &out, QTextStream &err)
+{
+    const auto heard = listen(o.discoveryPort, o.listenMs, err);
+    if (!heard) return kDeviceFailed;
+    out << QStringLiteral("%1  %2  %3  %4  %5\n")
+               .arg(QStringLiteral("IP"), -15)
+               .arg(QStringLiteral("PORT"), -5)
+               .arg(QStringLiteral("TYPE"), -10)
+               .arg(QStringLiteral("DEVICE ID"), -32)
+               .arg(QStringLiteral("PD TAG"));
+    for (const Heard &h : *heard) {
+        out << QStringLiteral("%1  %2  %3  %4  %5\n")
+                   .arg(h.address, -15)
+                   .arg(h.servicePort, -5)
+                   .arg(modelOf(h.deviceId), -10)
+                   .arg(deviceIdText(h.deviceId), -32)
+                   .arg(h.pdTag.trimmed());
+    }
+    out << QStringLiteral("%1 device(s)\n").arg(heard->size());
+    return kSuccess;
+}
+
+// The changes asked for, each checked alone; an error stops everything.
+std::optional<QList<FieldChange>> collectChanges(const Options &o, QTextStream &err)
+{
+    QList<FieldChange> changes;
+    if (!o.from.isEmpty()) {
+        QFile file(o.from);
+        if (!file.open(QIODevice::ReadOnly)) {
+            err << QStringLiteral("kalmo-cli: cannot read %1: %2\n")
+                       .arg(o.from, file.errorString());
+            return std::nullopt;
+        }
+        QJsonParseError parseError;
+        const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+        if (!doc.isObject()) {
+            err << QStringLiteral("kalmo-cli: %1 is not a JSON object: %2\n")
+                       .arg(o.from, parseError.errorString());
+            return std::nullopt;
+        }
+        const QJsonObject object = doc.object();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            const FieldInfo *field = findField(it.key());
+            if (!field) {
+                err << QStringLiteral("kalmo-cli: %1: unknown field \"%2\"\n")
+                           .arg(o.from, it.key());
+                return std::nullopt;
+            }
+            // What only describes the device (type, versions, clock) is not written.
+            if (!field->writable) continue;
+            changes.append({it.key(), it.value().toVariant().toString()});
+        }
+    }
+    for (const QString &set : o.sets) {
+        const qsizetype eq = set.indexOf(u'=');
+        if (eq <= 0) {
+            err << QStringLiteral("kalmo-cli: --set takes FIELD=VALUE, not \"%1\"\n").arg(set);
+            return std::nullopt;
+        }
+        changes.append({set.left(eq).trimmed(), set.mid(eq + 1)});
+    }
+    for (const FieldChange &change : changes)
+        if (const auto error = checkChange(change)) {
+            err << QStringLiteral("kalmo-cli: ") << *error << u'\n';
+            return std::nullopt;
+        }
+    return changes;
+}
+
+// "now", or "YYYY-MM-DD HH:MM:SS".
+std::optional<ClockValue> clockToSet(const Options &o, QTextStream &err)
+{
+    if (o.sets.size() != 1) {
+        err << "kalmo-cli: clock takes one --set now or --set \"YYYY-MM-DD HH:MM:SS\"\n";
+        return std::nullopt;
+    }
+    const QString text = o.sets.first().trimmed();
+    const QDateTime when = text == u"now"
+                               ? QDateTime::currentDateTime()
+                               : QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!when.isValid()) {
+        err << QStringLiteral("kalmo-cli: \"%1\" is not a time YYYY-MM-DD HH:MM:SS\n").arg(text);
+        return std::nullopt;
+    }
+    return clockFromPickers(when.date(), when.time(), weekDayIndexFromDate(when.date()));
+}
+
+void printFields(const DeviceState &state, bool json, QTextStream &out)
+{
+    if (json) {
+        QJsonObject object;
+        for (const FieldInfo &field : deviceFields()) {
+            const QString name = QString::fromLatin1(field.name);
+            object.insert(name, fieldValue(state, name));
+        }
+        out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+        return;
+    }
+    for (const FieldInfo &field : deviceFields()) {
+        const QString name = QString::fromLatin1(field.name);
+        out << QStringLiteral("%1  %2\n").arg(name, -26).arg(fieldValue(state, name));
+    }
+}
+
+// What one device gave.
+struct DeviceResult
+{
+    QString name;
+    bool ok = false;
+    QString text; // the failure, or what was done
+};
+
+DeviceResult runOnDevice(const Options &o, const DeviceAddress &address,
+                         const QList<FieldChange> &changes, const std::optional<ClockValue> &clock,
+                         QTextStream &out, QTextStream &err)
+{
+    DeviceResult result;
+    result.name = address.link == Link::Serial ? address.port : address.address;
+    DeviceLink device(address);
+    if (o.verbose)
+        device.setTrafficLog([&](const QString &direction, const QByteArray &bytes) {
+            err << QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")) << u' '
+                << result.name << u' ' << direction << u' ' << hexText(bytes) << Qt::endl;
+        });
+    const auto failed = [&](const QString &what) {
+        result.text = what + QStringLiteral(": ") + device.error();
+        err << QStringLiteral("kalmo-cli: %1: %2\n").arg(result.name, result.text);
+        return result;
+    };
+    if (!device.open(o.discoveryPort, o.listenMs)) {
+        result.text = device.error();
+        err << QStringLiteral("kalmo-cli: %1\n").arg(result.text);
+        return result;
+    }
+
+    if (o.subcommand == u"clock") {
+        if (!device.setClock(*clock)) return failed(QStringLiteral("clock"));
+        result.ok = true;
+        result.text = QStringLiteral("clock set");
+        return result;
+    }
+
+    if (!device.read()) return failed(QStringLiteral("read"));
+    if (o.subcommand == u"read") {
+        printFields(device.state(), o.json, out);
+        result.ok = true;
+        result.text = QStringLiteral("read");
+        return result;
+    }
+
+    // write: the named fields on top of what was just read, checked whole.
+    SystemPanel panel = device.state().panel;
+    const ExtraWrites extra = applyChanges(changes, device.state(), panel);
+    const auto prepared = prepareSysParamWrite(panel, device.state().record);
+    if (const auto *refusal = std::get_if<SysParamWriteRefusal>(&prepared)) {
+        result.text = refusal->message.isEmpty()
+                          ? kFormatErrorText + refusal->label + QStringLiteral(" (") +
+                                refusal->description + u')'
+                          : refusal->message;
+        err << QStringLiteral("kalmo-cli: %1: nothing written: %2\n").arg(result.name, result.text);
+        return result;
+    }
+    if (!device.write(std::get<SysParamWrite>(prepared), extra.mac, extra.gatewayAndMask))
+        return failed(QStringLiteral("write"));
+    result.ok = true;
+    result.text = QStringLiteral("written");
+    return result;
+}
+
+} // namespace
+
+int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    Options o;
+    try {
+        o = parseOptions(arguments);
+    } catch (const UsageError &e) {
+        err << QStringLiteral("kalmo-cli: ") << e.text << QStringLiteral("\n\n") << kUsage;
+        return kBadUsage;
+    }
+    if (o.help) {
+        out << kUsage;
+        return kSuccess;
+    }
+    const QStringList subcommands{QStringLiteral("list"), QStringLiteral("read"),
+                                  QStringLiteral("write"), QStringLiteral("clock")};
+    if (!subcommands.contains(o.subcommand)) {
+        err << (o.subcommand.isEmpty()
+                    ? QStringLiteral("kalmo-cli: no subcommand")
+                    : QStringLiteral("kalmo-cli: unknown subcommand ") + o.subcommand)
+            << QStringLiteral("\n\n") << kUsage;
+        return kBadUsage;
+    }
+    if (o.subcommand == u"list") return listDevices(o, out, err);
+
+    const auto usage = [&](const QString &text) {
+        err << QStringLiteral("kalmo-cli: ") << text << u'\n';
+        return int(kBadUsage);
+    };
+    const bool network = !o.devices.isEmpty() || o.all;
+    if (!o.port.isEmpty() && network)
+        return usage(QStringLiteral("--port and --device/--all cannot be used together"));
+    if (o.port.isEmpty() && !network)
+        return usage(QStringLiteral("name the device: --port NAME, --device A.B.C.D or --all"));
+    for (const QString &device : o.devices)
+        if (QHostAddress address;
+            !address.setAddress(device) || address.protocol() != QAbstractSocket::IPv4Protocol)
+            return usage(QStringLiteral("--device takes an IPv4 address, not \"%1\"").arg(device));
+    if (o.json && o.subcommand != u"read") return usage(QStringLiteral("--json is for read"));
+    if (o.subcommand == u"read" && (!o.sets.isEmpty() || !o.from.isEmpty()))
+        return usage(QStringLiteral("read takes no --set or --from"));
+    if (o.subcommand == u"clock" && !o.from.isEmpty())
+        return usage(QStringLiteral("clock takes --set, not --from"));
+
+    // Everything asked for is checked before anything is sent.
+    QList<FieldChange> changes;
+    std::optional<ClockValue> clock;
+    if (o.subcommand == u"write") {
+        const auto collected = collectChanges(o, err);
+        if (!collected) return kBadUsage;
+        if (collected->isEmpty()) return usage(QStringLiteral("write needs --set or --from"));
+        changes = *collected;
+    } else if (o.subcommand == u"clock") {
+        clock = clockToSet(o, err);
+        if (!clock) return kBadUsage;
+    }
+
+    QList<DeviceAddress> addresses;
+    if (!o.port.isEmpty()) {
+        addresses.append({Link::Serial, o.port, {}});
+    } else {
+        QStringList devices = o.devices;
+        if (o.all) {
+            const auto heard = listen(o.discoveryPort, o.listenMs, err);
+            if (!heard) return kDeviceFailed;
+            for (const Heard &h : *heard)
+                if (!devices.contains(h.address)) devices << h.address;
+            if (devices.isEmpty()) {
+                err << "kalmo-cli: no device announced itself\n";
+                return kDeviceFailed;
+            }
+        }
+        for (const QString &device : devices)
+            addresses.append({Link::Network, {}, device});
+    }
+
+    QList<DeviceResult> results;
+    for (const DeviceAddress &address : addresses)
+        results.append(runOnDevice(o, address, changes, clock, out, err));
+
+    const bool allOk =
+        std::all_of(results.begin(), results.end(), [](const DeviceResult &r) { return r.ok; });
+    if (results.size() > 1) {
+        out << QStringLiteral("\n%1  %2  %3\n")
+                   .arg(QStringLiteral("DEVICE"), -15)
+                   .arg(QStringLiteral("RESULT"), -6)
+                   .arg(QStringLiteral("DETAIL"));
+        for (const DeviceResult &r : results)
+            out << QStringLiteral("%1  %2  %3\n")
+                       .arg(r.name, -15)
+                       .arg(r.ok ? QStringLiteral("ok") : QStringLiteral("FAILED"), -6)
+                       .arg(r.text);
+    }
+    return allOk ? kSuccess : kDeviceFailed;
+}
+
+} // namespace kalmo::cli

@@ -1,0 +1,250 @@
+// kalmo-cli against the virtual controller on a pseudo-terminal and on
+// loopback UDP: what its write sends is what the window's F7 sends, a named
+// field changes only its own bytes on the device, and bad input sends nothing.
+#include "app/form1.h"
+#include "cli/cli_app.h"
+#include "protocol/command_codes.h"
+#include "protocol/command_tables.h"
+#include "sim/device_blocks.h"
+#include "sim/pty_endpoint.h"
+#include "sim/udp_endpoint.h"
+#include "support/scratch_dir.h"
+#include "support/wait_until.h"
+#include "support/window_rig.h"
+
+#include <QLineEdit>
+#include <QUdpSocket>
+#include <QtTest>
+
+using namespace kalmo;
+
+namespace {
+
+// A controller on one link, keeping every request it served as text.
+struct Device
+{
+    Link link;
+    sim::VirtualController controller;
+    sim::PtyEndpoint pty{&controller};
+    sim::UdpEndpoint udp{&controller};
+    quint16 discoveryPort = 0;
+    QStringList requests;
+
+    explicit Device(Link on) : link(on)
+    {
+        if (link == Link::Serial) {
+            QVERIFY(pty.open());
+            QObject::connect(&pty, &sim::PtyEndpoint::requestServed,
+                             [this](const sim::SerialExchange &e) {
+                                 requests << QString::fromLatin1(e.request.toHex(' '));
+                             });
+            return;
+        }
+        // Announcements go to a free port of this test's own.
+        QUdpSocket probe;
+        QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+        discoveryPort = probe.localPort();
+        probe.close();
+        sim::UdpEndpointSettings settings;
+        settings.address = QHostAddress(QStringLiteral("127.0.0.13"));
+        settings.servicePort = 0;
+        settings.announcePort = discoveryPort;
+        QString error;
+        QVERIFY2(udp.open(settings, &error), qPrintable(error));
+        QObject::connect(
+            &udp, &sim::UdpEndpoint::requestServed, [this](const sim::NetworkExchange &e) {
+                if (!e.request) return;
+                const sim::NetworkRequest &r = *e.request;
+                requests << QStringLiteral("%1 %2/%3 n=%4 %5")
+                                .arg(r.service == sim::NetworkService::Write ? "W" : "R")
+                                .arg(r.blockAddress)
+                                .arg(r.blockType)
+                                .arg(r.itemCount)
+                                .arg(QString::fromLatin1(r.payload.toHex(' ')));
+            });
+    }
+
+    // The options that name this device.
+    QStringList target() const
+    {
+        if (link == Link::Serial) return {QStringLiteral("--port"), pty.slavePath()};
+        return {QStringLiteral("--device"), QStringLiteral("127.0.0.13"),
+                QStringLiteral("--discovery-port"), QString::number(discoveryPort)};
+    }
+
+    int cli(const QStringList &arguments, QString *output = nullptr)
+    {
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        const int status = cli::runCli(arguments, outStream, errStream);
+        outStream.flush();
+        errStream.flush();
+        if (output) *output = out;
+        if (status != 0)
+            qInfo("kalmo-cli %s: %s", qPrintable(arguments.join(u' ')), qPrintable(err));
+        return status;
+    }
+
+    // The requests from the first MAC address write on, without the idle
+    // DI/DO reads: the part F7 sends.
+    QStringList writePart() const
+    {
+        QString macWrite, idleRead;
+        if (link == Link::Serial) {
+            macWrite = QStringLiteral("55 55 %1")
+                           .arg(findSerialCommand(serial_cmd::WriteMac)->functionNumber, 2, 16,
+                                QChar(u'0'));
+            idleRead =
+                QStringLiteral("55 55 %1")
+                    .arg(findSerialCommand(kSerialIdleCommand)->functionNumber, 2, 16, QChar(u'0'));
+        } else {
+            const NetworkCommand *mac = findNetworkCommand(network_cmd::WriteMac);
+            const NetworkCommand *idle = findNetworkCommand(kNetworkIdleCommand);
+            macWrite = QStringLiteral("W %1/%2 ").arg(mac->blockAddress).arg(mac->blockType);
+            idleRead = QStringLiteral("R %1/%2 ").arg(idle->blockAddress).arg(idle->blockType);
+        }
+        QStringList part;
+        bool started = false;
+        for (const QString &request : requests) {
+            started = started || request.startsWith(macWrite);
+            if (started && !request.startsWith(idleRead)) part << request;
+        }
+        return part;
+    }
+};
+
+// The window connected to the device, its first reads done.
+std::unique_ptr<Form1> connectedWindow(Device &device)
+{
+    ProgramOptions options;
+    if (device.link == Link::Serial) {
+        options.ports = {device.pty.slavePath()};
+    } else {
+        options.link = ProgramOptions::Link::Network;
+        options.device = QStringLiteral("127.0.0.13");
+    }
+    auto w = std::make_unique<Form1>(options, rig::realLinks());
+    w->showMessageBox = [](const MessageBoxRequest &box) {
+        qInfo("box: %s", qPrintable(box.text));
+    };
+    w->session().discoveryPort = device.discoveryPort;
+    w->StartRun_Click();
+    const bool read = rig::waitUntil(
+        [&] {
+            return w->dispatcher().stack().top() == 0 && !w->session().Timer2->isActive() &&
+                   !rig::control<QLineEdit>(*w, "txthardwarenum")->text().isEmpty() &&
+                   !rig::control<QLineEdit>(*w, "txtDIPrevent")->text().isEmpty() &&
+                   !rig::control<QLineEdit>(*w, "txt_MAC_5")->text().isEmpty();
+        },
+        20000);
+    if (!read) qWarning("the window did not finish its first reads");
+    return w;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { m_dir = std::make_unique<ScratchWorkingDir>(); }
+    void cleanup() { m_dir.reset(); }
+
+    void writeFromReadSendsWhatF7Sends_data();
+    void writeFromReadSendsWhatF7Sends();
+    void setChangesOnlyItsField_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void setChangesOnlyItsField();
+    void badInputSendsNothing_data();
+    void badInputSendsNothing();
+
+private:
+    std::unique_ptr<ScratchWorkingDir> m_dir;
+};
+
+void TestCli::writeFromReadSendsWhatF7Sends_data()
+{
+    QTest::addColumn<Link>("link");
+    QTest::newRow("serial") << Link::Serial;
+    QTest::newRow("network") << Link::Network;
+}
+
+void TestCli::writeFromReadSendsWhatF7Sends()
+{
+    QFETCH(Link, link);
+    Device device(link);
+
+    QString json;
+    QCOMPARE(device.cli(QStringList{"read", "--json"} + device.target(), &json), 0);
+    QFile file(QStringLiteral("device.json"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(json.toUtf8());
+    file.close();
+    device.requests.clear();
+    QCOMPARE(device.cli(QStringList{"write", "--from", "device.json"} + device.target()), 0);
+    const QStringList fromCli = device.writePart();
+    QVERIFY(fromCli.size() >= 4);
+
+    // The window, after its read, on the same device.
+    auto w = connectedWindow(device);
+    device.requests.clear();
+    w->cmdSetPara_Click();
+    const QString lastRead = fromCli.last();
+    QVERIFY(rig::waitUntil(
+        [&] {
+            return device.writePart().contains(lastRead) && w->dispatcher().stack().top() == 0 &&
+                   !w->session().Timer2->isActive();
+        },
+        20000));
+    QCOMPARE(fromCli, device.writePart());
+}
+
+void TestCli::setChangesOnlyItsField()
+{
+    QFETCH(Link, link);
+    Device device(link);
+    const QByteArray before = sim::writeImage(device.controller.state());
+
+    QCOMPARE(device.cli(QStringList{"write", "--set", "ip=10.0.0.5"} + device.target()), 0);
+
+    // Bytes 4..7 of the write image are the IP address; nothing else moves.
+    QByteArray expected = before;
+    expected.replace(4, 4, QByteArray::fromHex("0a000005"));
+    QCOMPARE(sim::writeImage(device.controller.state()).toHex(' '), expected.toHex(' '));
+
+    QString shown;
+    QCOMPARE(device.cli(QStringList{"read"} + device.target(), &shown), 0);
+    QVERIFY(shown.contains(QRegularExpression(QStringLiteral("\\nip +10\\.0\\.0\\.5\\n"))));
+}
+
+void TestCli::badInputSendsNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("unknown field") << QStringList{"write", "--set", "colour=red", "@serial"};
+    QTest::newRow("out of range") << QStringList{"write", "--set", "module_address=256", "@serial"};
+    QTest::newRow("bad address") << QStringList{"write", "--set", "ip=10.0.0.300", "@serial"};
+    QTest::newRow("bad list item") << QStringList{"write", "--set", "rs485_1.baud=1234", "@serial"};
+    QTest::newRow("read-only field")
+        << QStringList{"write", "--set", "firmware_version=9.999", "@serial"};
+    QTest::newRow("missing file") << QStringList{"write", "--from", "none.json", "@serial"};
+    QTest::newRow("port and device") << QStringList{"read", "@serial", "--device", "127.0.0.13"};
+    QTest::newRow("bad clock") << QStringList{"clock", "--set", "2024-02-30 10:00:00", "@serial"};
+    QTest::newRow("no subcommand") << QStringList{"@serial"};
+    QTest::newRow("unknown option") << QStringList{"read", "--fast", "@serial"};
+}
+
+void TestCli::badInputSendsNothing()
+{
+    QFETCH(QStringList, arguments);
+    Device device(Link::Serial);
+    const qsizetype at = arguments.indexOf(QStringLiteral("@serial"));
+    arguments.replace(at, QStringLiteral("--port"));
+    arguments.insert(at + 1, device.pty.slavePath());
+
+    QCOMPARE(device.cli(arguments), int(cli::kBadUsage));
+    // Anything sent would have been answered by now.
+    QTest::qWait(400);
+    QCOMPARE(device.requests, QStringList());
+}
+
+QTEST_MAIN(TestCli)
+#include "test_cli.moc"
