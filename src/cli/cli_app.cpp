@@ -2,15 +2,18 @@
 
 #include "cli/device_fields.h"
 #include "core/codepage.h"
+#include "core/error_log.h"
 #include "protocol/device_catalogue.h"
 #include "transport/discovery.h"
 
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QTimer>
 
 #include <map>
@@ -28,6 +31,9 @@ Subcommands:
   write                change the named fields on top of a fresh read
                        (--set field=value ..., or --from FILE.json)
   clock                set the device clock: --set now | --set "YYYY-MM-DD HH:MM:SS"
+  image save FILE      the device's parameter image into a text file
+  image load FILE      a parameter image file written to the device (--set
+                       fields override the file's values)
 
 Options:
   --port NAME          the device on this serial port
@@ -38,6 +44,7 @@ Options:
   --json               read: print the fields as one JSON object
   --set FIELD=VALUE    write: a field to change (repeatable); clock: the time
   --from FILE.json     write: the fields of a file such as read --json prints
+  --yes                answer yes: save despite a mismatch, overwrite a file
   --verbose            log every request and reply as hex with a timestamp
   --help               this text
 
@@ -48,6 +55,8 @@ bad input (nothing sent).
 struct Options
 {
     QString subcommand;
+    QStringList operands; // what follows the subcommand: "save FILE", "load FILE", "FILE"
+    bool yes = false;
     QString port;
     QStringList devices;
     bool all = false;
@@ -101,6 +110,8 @@ Options parseOptions(const QStringList &args)
             o.from = value(i);
         } else if (a == u"--verbose") {
             o.verbose = true;
+        } else if (a == u"--yes" || a == u"-y") {
+            o.yes = true;
         } else if (a == u"--help" || a == u"-h") {
             o.help = true;
         } else if (a.startsWith(u'-')) {
@@ -108,7 +119,7 @@ Options parseOptions(const QStringList &args)
         } else if (o.subcommand.isEmpty()) {
             o.subcommand = a;
         } else {
-            throw UsageError{QStringLiteral("unexpected argument ") + a};
+            o.operands << a;
         }
     }
     return o;
@@ -280,6 +291,89 @@ void printFields(const DeviceState &state, bool json, QTextStream &out)
     }
 }
 
+// What is to be done on each device, checked before anything is sent.
+struct Job
+{
+    QList<FieldChange> changes;
+    std::optional<ClockValue> clock;
+    QList<ImageItem> imageItems; // image load
+    QString imagePath;           // image save: where the file goes
+};
+
+// Saving and loading parameter images.
+const QString kWrongDeviceTypeText = QStringLiteral("“设备类型”不正确，无法保存镜像！");
+const QString kPdTagMismatchText = QStringLiteral("“PDTag”与“设备类型”不符，是否确定保存？");
+const QString kSerialMismatchText = QStringLiteral("“设备序列号”与“设备类型”不符，是否确定保存？");
+const QString kNoSuchImageText = QStringLiteral("该镜像文件不存在");
+const QString kImageReadFailedText = QStringLiteral("镜像文件读取失败：");
+const QString kImageSaveFailedText = QStringLiteral("镜像文件保存失败：");
+const QString kImageSavedText = QStringLiteral("信息存盘成功");
+// The PD tag starts with the device type it was made for.
+constexpr int kPdTagTypeLength = 7;
+
+// The file's items, each tried on a panel: a value no control can take is
+// bad input, reported before anything is sent.
+std::optional<QList<ImageItem>> readImage(const QString &path, QTextStream &err)
+{
+    QFile file(path);
+    if (!file.exists()) {
+        err << QStringLiteral("kalmo-cli: %1: %2\n").arg(path, kNoSuchImageText);
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        err << QStringLiteral("kalmo-cli: %1%2 (%3)\n")
+                   .arg(kImageReadFailedText, path, file.errorString());
+        return std::nullopt;
+    }
+    const QList<ImageItem> items = readImageFile(file.readAll());
+    QStringList refused;
+    SystemPanel trial;
+    for (const ImageItem &item : items) {
+        const auto target = imageItemTarget(item.key);
+        if (!target) continue; // keys the tool does not know are passed over, as on the panel
+        try {
+            applyImageValue(trial, *target, item.value);
+        } catch (const std::exception &e) {
+            refused << QStringLiteral("%1€%2: %3").arg(item.key, item.value, describeError(e));
+        }
+    }
+    if (!refused.isEmpty()) {
+        err << QStringLiteral("kalmo-cli: %1: values no control takes:\n  %2\n")
+                   .arg(path, refused.join(QStringLiteral("\n  ")));
+        return std::nullopt;
+    }
+    return items;
+}
+
+// The image file's name as the save dialog completes it.
+QString imageSavePath(const QString &path)
+{
+    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".txt") : path;
+}
+
+// The panel's image into the file, after the checks the save button makes.
+// A question the window would ask is answered by --yes.
+std::optional<QString> saveImage(const Options &o, const SystemPanel &panel, const QString &path)
+{
+    if (!imageSavableDeviceType(panel.deviceType)) return kWrongDeviceTypeText;
+    const ImageRecord record = imageRecordOf(panel);
+    const QString askYes = QStringLiteral(" (--yes saves anyway)");
+    if (record.pdTag.left(kPdTagTypeLength) != panel.deviceType && !o.yes)
+        return kPdTagMismatchText + askYes;
+    if (!serialNumberFitsDeviceType(panel.deviceType, record.serialNumber) && !o.yes)
+        return kSerialMismatchText + askYes;
+    if (const std::optional<QString> label = labelBreakingImageFile(record))
+        return QStringLiteral("“%1”含有非法字符“|”或“€”，无法保存镜像！").arg(*label);
+    // Written beside the old file and put in its place only when whole.
+    QSaveFile file(path);
+    const QByteArray bytes = imageFileBytes(record);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        appendErrorLog(QStringLiteral("cmdSave_Click(Form1)"), file.errorString());
+        return kImageSaveFailedText + path + QStringLiteral(" (") + file.errorString() + u')';
+    }
+    return std::nullopt;
+}
+
 // What one device gave.
 struct DeviceResult
 {
@@ -288,8 +382,7 @@ struct DeviceResult
     QString text; // the failure, or what was done
 };
 
-DeviceResult runOnDevice(const Options &o, const DeviceAddress &address,
-                         const QList<FieldChange> &changes, const std::optional<ClockValue> &clock,
+DeviceResult runOnDevice(const Options &o, const DeviceAddress &address, const Job &job,
                          QTextStream &out, QTextStream &err)
 {
     DeviceResult result;
@@ -312,7 +405,7 @@ DeviceResult runOnDevice(const Options &o, const DeviceAddress &address,
     }
 
     if (o.subcommand == u"clock") {
-        if (!device.setClock(*clock)) return failed(QStringLiteral("clock"));
+        if (!device.setClock(*job.clock)) return failed(QStringLiteral("clock"));
         result.ok = true;
         result.text = QStringLiteral("clock set");
         return result;
@@ -326,9 +419,29 @@ DeviceResult runOnDevice(const Options &o, const DeviceAddress &address,
         return result;
     }
 
-    // write: the named fields on top of what was just read, checked whole.
     SystemPanel panel = device.state().panel;
-    const ExtraWrites extra = applyChanges(changes, device.state(), panel);
+    if (o.subcommand == u"image" && o.operands.value(0) == u"save") {
+        if (const auto refused = saveImage(o, panel, job.imagePath)) {
+            result.text = *refused;
+            err << QStringLiteral("kalmo-cli: %1: %2\n").arg(result.name, result.text);
+            return result;
+        }
+        result.ok = true;
+        result.text = kImageSavedText + QStringLiteral(": ") + job.imagePath;
+        out << result.text << u'\n';
+        return result;
+    }
+
+    // write, image load: the image's values and the named fields on top of
+    // what was just read, checked whole.
+    for (const ImageItem &item : job.imageItems)
+        if (const auto target = imageItemTarget(item.key)) {
+            const QString lookupLog = applyImageValue(panel, *target, item.value);
+            if (!lookupLog.isEmpty())
+                appendErrorLog(QStringLiteral("lblNUM_Change(Form1)"), lookupLog,
+                               ErrorLogFile::Aux);
+        }
+    const ExtraWrites extra = applyChanges(job.changes, device.state(), panel);
     const auto prepared = prepareSysParamWrite(panel, device.state().record);
     if (const auto *refusal = std::get_if<SysParamWriteRefusal>(&prepared)) {
         result.text = refusal->message.isEmpty()
@@ -361,7 +474,8 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return kSuccess;
     }
     const QStringList subcommands{QStringLiteral("list"), QStringLiteral("read"),
-                                  QStringLiteral("write"), QStringLiteral("clock")};
+                                  QStringLiteral("write"), QStringLiteral("clock"),
+                                  QStringLiteral("image")};
     if (!subcommands.contains(o.subcommand)) {
         err << (o.subcommand.isEmpty()
                     ? QStringLiteral("kalmo-cli: no subcommand")
@@ -389,18 +503,38 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return usage(QStringLiteral("read takes no --set or --from"));
     if (o.subcommand == u"clock" && !o.from.isEmpty())
         return usage(QStringLiteral("clock takes --set, not --from"));
+    const bool image = o.subcommand == u"image";
+    if (image && (o.operands.size() != 2 || (o.operands[0] != u"save" && o.operands[0] != u"load")))
+        return usage(QStringLiteral("image takes save FILE or load FILE"));
+    if (!image && !o.operands.isEmpty())
+        return usage(QStringLiteral("unexpected argument ") + o.operands.first());
+    const bool saving = image && o.operands[0] == u"save";
+    if (saving && (!o.sets.isEmpty() || !o.from.isEmpty()))
+        return usage(QStringLiteral("image save takes no --set or --from"));
+    if (saving && (o.all || o.devices.size() > 1))
+        return usage(QStringLiteral("image save takes one device"));
 
     // Everything asked for is checked before anything is sent.
-    QList<FieldChange> changes;
-    std::optional<ClockValue> clock;
-    if (o.subcommand == u"write") {
+    Job job;
+    if (o.subcommand == u"write" || (image && !saving)) {
         const auto collected = collectChanges(o, err);
         if (!collected) return kBadUsage;
-        if (collected->isEmpty()) return usage(QStringLiteral("write needs --set or --from"));
-        changes = *collected;
+        if (collected->isEmpty() && !image)
+            return usage(QStringLiteral("write needs --set or --from"));
+        job.changes = *collected;
     } else if (o.subcommand == u"clock") {
-        clock = clockToSet(o, err);
-        if (!clock) return kBadUsage;
+        job.clock = clockToSet(o, err);
+        if (!job.clock) return kBadUsage;
+    }
+    if (image && !saving) {
+        const auto items = readImage(o.operands[1], err);
+        if (!items) return kBadUsage;
+        job.imageItems = *items;
+    }
+    if (saving) {
+        job.imagePath = imageSavePath(o.operands[1]);
+        if (QFileInfo::exists(job.imagePath) && !o.yes)
+            return usage(job.imagePath + QStringLiteral(": 文件已存在 (--yes overwrites it)"));
     }
 
     QList<DeviceAddress> addresses;
@@ -424,7 +558,7 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
     QList<DeviceResult> results;
     for (const DeviceAddress &address : addresses)
-        results.append(runOnDevice(o, address, changes, clock, out, err));
+        results.append(runOnDevice(o, address, job, out, err));
 
     const bool allOk =
         std::all_of(results.begin(), results.end(), [](const DeviceResult &r) { return r.ok; });

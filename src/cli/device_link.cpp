@@ -3,6 +3,7 @@
 #include "core/error_log.h"
 #include "core/error_texts.h"
 #include "protocol/command_codes.h"
+#include "protocol/dido_block.h"
 #include "protocol/network_reply.h"
 #include "protocol/tag_block.h"
 #include "transport/serial_link.h"
@@ -186,27 +187,31 @@ void DeviceLink::registerHandlers()
     Session &s = *m_session;
     using A = SerialReplyAction;
     using N = NetworkReplyAction;
+    // The session keeps the record, as the window's does: the DI/DO read and
+    // the upgrade take the model from it.
     const auto showSysParam = [this](Link link,
                                      const std::function<void(SysParamPanelItems &)> &f) {
         SysParamPanelItems items;
         f(items);
-        const QString lookupLog = kalmo::showSysParam(m_state.panel, m_state.record, items, link);
+        const QString lookupLog =
+            kalmo::showSysParam(m_state.panel, m_session->sysParam, items, link);
         if (!lookupLog.isEmpty())
             appendErrorLog(QStringLiteral("lblNUM_Change(Form1)"), lookupLog, ErrorLogFile::Aux);
+        m_state.record = m_session->sysParam;
         m_state.sysParamRead = true;
         ++m_sysParamReplies;
     };
     s.handle(A::SystemInformation, [=, this](const Reply &r) {
         decode("系统参数", [&] {
             showSysParam(Link::Serial, [&](SysParamPanelItems &items) {
-                decodeSerialSysInfoReply(r.bytes, m_state.record, items);
+                decodeSerialSysInfoReply(r.bytes, m_session->sysParam, items);
             });
         });
     });
     s.handle(N::SysParam, [=, this](const Reply &) {
         decode("系统参数", [&] {
             showSysParam(Link::Network, [&](SysParamPanelItems &items) {
-                decodeNetworkSysParamReply(m_session->networkReply, m_state.record, items);
+                decodeNetworkSysParamReply(m_session->networkReply, m_session->sysParam, items);
             });
         });
     });
@@ -235,8 +240,11 @@ void DeviceLink::registerHandlers()
     const auto mac = [this](const Reply &r) {
         decode("MAC地址", [&] {
             std::array<quint8, 6> bytes{};
-            for (std::size_t i = 0; i < bytes.size(); ++i)
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
                 bytes[i] = r.data(qsizetype(i));
+                m_state.panel.mac[i] =
+                    QStringLiteral("%1").arg(bytes[i], 2, 16, QChar(u'0')).toUpper();
+            }
             m_state.mac = bytes;
         });
     };
@@ -252,6 +260,28 @@ void DeviceLink::registerHandlers()
     };
     s.handle(A::DistributeGateway, gateway);
     s.handle(N::DistributeGateway, gateway);
+    // Hard address and battery, as the panel shows them.
+    const auto dido = [this](const Reply &r) {
+        decode("DI/DO", [&] {
+            const DidoDevice device{m_session->sysParam.DeviceType,
+                                    m_session->sysParam.FirmwareVersion};
+            PointStates states{};
+            DidoReading reading;
+            if (r.profile.link == Link::Serial)
+                decodeSerialDido(r.bytes, device, states, reading);
+            else
+                decodeNetworkDido(r.bytes, device, states, reading);
+            if (reading.hardAddress)
+                m_state.panel.hardAddress = QString::number(*reading.hardAddress);
+            if (reading.battery.action == BatteryUpdate::Action::Clear)
+                m_state.panel.battery.clear();
+            else if (reading.battery.action == BatteryUpdate::Action::Show)
+                m_state.panel.battery = reading.battery.text;
+            m_state.didoRead = true;
+        });
+    };
+    s.handle(A::DistributeDIDO, dido);
+    s.handle(N::DistributeDIDO, dido);
     s.handle(A::ClockRead, [this](const Reply &r) {
         decode("时钟", [&] {
             m_state.clock = decodeSerialClockReply(r.bytes);
@@ -315,6 +345,14 @@ void DeviceLink::registerBuilders()
             c.send.writePayload = bytes;
         return BuildOutcome::built();
     });
+    // The serial DI/DO reply's length depends on the model.
+    s.registerBuilder(Builder::DiDoRead, Session::onlyOn(Link::Serial, [this](BuildContext &c) {
+                          const SysParamRecord &r = m_session->sysParam;
+                          c.expectedReplyLength =
+                              serialDidoReplyLength(DidoDevice{r.DeviceType, r.FirmwareVersion},
+                                                    m_session->expectedReplyLength());
+                          return BuildOutcome::built();
+                      }));
     s.registerBuilder(Builder::ClockWrite, [this](BuildContext &c) {
         if (c.link == Link::Serial)
             c.frame = writeClockFrame(m_clockToWrite);
@@ -365,12 +403,16 @@ bool DeviceLink::read()
 {
     const bool serial = m_address.link == Link::Serial;
     // Pushed in this order, they run from the last: system parameters first.
-    static constexpr qint16 kSerial[] = {serial_cmd::ReadGateway, serial_cmd::ReadMac,
-                                         serial_cmd::ReadClock, serial_cmd::ReadTags,
-                                         serial_cmd::ReadSystemInfo};
-    static constexpr qint16 kNetwork[] = {
-        network_cmd::ReadGateway, network_cmd::ReadMac,  network_cmd::ReadClock,
-        network_cmd::ReadWeekday, network_cmd::ReadTags, network_cmd::ReadSystemParameters};
+    static constexpr qint16 kSerial[] = {kSerialIdleCommand,   serial_cmd::ReadGateway,
+                                         serial_cmd::ReadMac,  serial_cmd::ReadClock,
+                                         serial_cmd::ReadTags, serial_cmd::ReadSystemInfo};
+    static constexpr qint16 kNetwork[] = {kNetworkIdleCommand,
+                                          network_cmd::ReadGateway,
+                                          network_cmd::ReadMac,
+                                          network_cmd::ReadClock,
+                                          network_cmd::ReadWeekday,
+                                          network_cmd::ReadTags,
+                                          network_cmd::ReadSystemParameters};
     m_state = DeviceState{};
     m_session->tagCaptureFlag = 0;
     const std::span<const qint16> codes =
@@ -378,7 +420,7 @@ bool DeviceLink::read()
     return run(
         codes,
         [this] {
-            return m_state.sysParamRead && m_state.tagsRead && m_state.clock &&
+            return m_state.sysParamRead && m_state.tagsRead && m_state.didoRead && m_state.clock &&
                    m_state.clock->weekDay && m_state.mac && m_state.gatewayAndMask;
         },
         kWaitPerCommandMs * int(codes.size()));

@@ -36,6 +36,7 @@ struct DeviceState
     std::optional<std::array<quint8, 8>> gatewayAndMask; // gateway, then subnet mask
     bool sysParamRead = false;
     bool tagsRead = false;
+    bool didoRead = false;
 };
 
 // A request or reply as --verbose logs it.
@@ -52,7 +53,8 @@ public:
     // device's announcement on `discoveryPort`. False with error() set.
     bool open(quint16 discoveryPort, int listenMs);
 
-    // The system parameters, identity, clock, MAC address and gateway.
+    // The system parameters, identity, clock, MAC address, gateway, and the
+    // DI/DO read that shows the hard address and the battery.
     bool read();
     // The parameter write of the panel's values as F7 sends them (after a
     // read), the MAC address (automatic unless `mac` is given) and, when

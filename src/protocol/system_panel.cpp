@@ -251,6 +251,173 @@ std::variant<SysParamWrite, SysParamWriteRefusal> prepareSysParamWrite(const Sys
     return write;
 }
 
+QString portListText(PortList list, int index)
+{
+    const QStringList &items = portListItems(list);
+    return index >= 0 && index < items.size() ? items[index] : QString();
+}
+
+QString roleListText(int index)
+{
+    return index >= 0 && index < roleListItems().size() ? roleListItems()[index] : QString();
+}
+
+ImageRecord imageRecordOf(const SystemPanel &p)
+{
+    const SysParamPanelInput &b = p.boxes;
+    ImageRecord r;
+    r.serialNumber = p.serialNumber;
+    r.hardwareNumber = p.hardwareNumber;
+    r.series = b.txtSeries;
+    r.version = p.version;
+    r.moduleAddress = b.txtModuleAddr;
+    r.innerVersion = p.innerVersion;
+    r.hardAddress = p.hardAddress;
+    r.udpPort = b.uPortTxt;
+    r.deviceId = p.deviceId;
+    r.pdTag = p.pdTag;
+    r.ip = b.txtIp;
+    r.mac = p.mac;
+    for (std::size_t port = 0; port < r.ports.size(); ++port) {
+        ImagePortValues &v = r.ports[port];
+        const PortSettings &lists = b.ports[port];
+        v.parity = portListText(PortList::Parity, lists.parity);
+        v.dataBits = portListText(PortList::DataBits, lists.dataBits);
+        v.stopBits = portListText(PortList::StopBits, lists.stopBits);
+        v.baudRate = portListText(PortList::Baud, lists.baud);
+        v.protocol = portListText(PortList::Protocol, lists.protocol);
+        v.masterSlave = roleListText(b.ComboMS[port]);
+        v.packetInterval = b.txt_RSDataTime[port];
+    }
+    r.productionDate = imageDateText(QDate(b.year, b.month, b.day));
+    r.productionTime = imageTimeText(QTime(b.hour, b.minute, b.second));
+    r.battery = p.battery;
+    r.diDebounce = p.diDebounce;
+    r.slaveMaxErrors = b.txtSubErr;
+    r.slaveCommInterval = b.txtSubcommIntv;
+    r.slaveMaxWait = b.txtSubWaitTime;
+    r.scanControlWord = b.ScanCtrl;
+    r.scanInterval = b.ScanInterval;
+    return r;
+}
+
+QString applyImageValue(SystemPanel &p, const ImageItemTarget &target, const QString &value)
+{
+    SysParamPanelInput &b = p.boxes;
+    using F = ImageField;
+    switch (target.field) {
+    case F::SerialNumber:
+        return applySerialNumberLookup(p, value);
+    case F::HardwareNumber:
+        p.hardwareNumber = value;
+        break;
+    case F::Series:
+        b.txtSeries = normalSeriesText(value);
+        break;
+    case F::ModuleAddress:
+        b.txtModuleAddr = value;
+        break;
+    case F::InnerVersion:
+        p.innerVersion = value;
+        break;
+    case F::HardAddress:
+        p.hardAddress = value;
+        break;
+    case F::UdpPort:
+        b.uPortTxt = value;
+        break;
+    case F::DeviceId:
+        p.deviceId = value;
+        break;
+    case F::PdTag:
+        p.pdTag = value;
+        break;
+    case F::Battery:
+        p.battery = value;
+        break;
+    case F::DiDebounce:
+        p.diDebounce = value;
+        break;
+    case F::SlaveMaxErrors:
+        b.txtSubErr = value;
+        break;
+    case F::SlaveCommInterval:
+        b.txtSubcommIntv = value;
+        break;
+    case F::SlaveMaxWait:
+        b.txtSubWaitTime = value;
+        break;
+    case F::ScanControlWord:
+        b.ScanCtrl = value;
+        break;
+    case F::ScanInterval:
+        b.ScanInterval = value;
+        break;
+    case F::Version:
+        p.version = value;
+        break;
+    case F::WholeIp: {
+        const auto parts = splitImageIp(value);
+        if (!parts) throw ProcedureError(kInvalidPropertyText);
+        b.txtIp = *parts;
+        break;
+    }
+    case F::IpByte:
+        b.txtIp.at(std::size_t(target.index)) = value;
+        break;
+    case F::MacByte:
+        p.mac.at(std::size_t(target.index)) = value;
+        break;
+    case F::WholeMac: {
+        const auto parts = splitImageMac(value);
+        if (!parts) throw ProcedureError(kInvalidPropertyText);
+        p.mac = *parts;
+        break;
+    }
+    case F::PortList: {
+        const int index = ImageValueIndex(value);
+        const auto list = ImagePortList(target.index);
+        const std::size_t port = std::size_t(target.port);
+        // A list takes only an index it has.
+        if (list == ImagePortList::MasterSlave) {
+            if (index >= roleListItems().size()) throw ProcedureError(kInvalidPropertyText);
+            b.ComboMS.at(port) = index;
+            break;
+        }
+        static constexpr PortList kLists[] = {PortList::Parity, PortList::DataBits,
+                                              PortList::StopBits, PortList::Baud,
+                                              PortList::Protocol};
+        const PortList portList = kLists[std::size_t(target.index)];
+        if (index >= portListItems(portList).size()) throw ProcedureError(kInvalidPropertyText);
+        b.ports.at(port)[portList] = index;
+        break;
+    }
+    case F::PortPacketInterval:
+        b.txt_RSDataTime.at(std::size_t(target.port)) = value;
+        break;
+    case F::ProductionDate: {
+        const std::optional<QDate> date = parseImageDate(value);
+        if (!date || date->year() < kFirstProductionYear || date->year() > kLastProductionYear)
+            throw ProcedureError(kInvalidPropertyText);
+        b.year = date->year();
+        b.month = date->month();
+        b.day = date->day();
+        break;
+    }
+    case F::ProductionTime: {
+        const std::optional<QTime> time = parseImageTime(value);
+        if (!time) throw ProcedureError(kInvalidPropertyText);
+        b.hour = time->hour();
+        b.minute = time->minute();
+        b.second = time->second();
+        break;
+    }
+    case F::Ignored:
+        break;
+    }
+    return {};
+}
+
 std::span<const qint16> sysParamWriteCommands(Link link)
 {
     static constexpr qint16 kSerial[] = {serial_cmd::ReadSystemInfo,

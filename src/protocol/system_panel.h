@@ -6,6 +6,7 @@
 // section shows these values in its controls; the command-line front end
 // keeps them as they are.
 #include "protocol/command_tables.h"
+#include "protocol/image_file.h"
 #include "protocol/sys_param_block.h"
 
 #include <QDate>
@@ -46,7 +47,24 @@ struct SystemPanel
     QString bootVersion;            // lb_BookNo
     std::array<QString, 6> mac;     // txt_MAC
     bool automaticMac = true;       // ophandornot: the write makes the MAC address
+    QString hardAddress;            // txtHardAddr (from the DI/DO read)
+    QString battery;                // txtCellPressure (from the DI/DO read)
 };
+
+// The text a list shows for a selection: its item, or "" for none.
+QString portListText(PortList list, int index);
+QString roleListText(int index);
+
+// ---- Parameter images ---------------------------------------------------------
+
+// The panel's values as a parameter image holds them.
+ImageRecord imageRecordOf(const SystemPanel &panel);
+
+// One image item put onto the panel, as the controls take it. Throws
+// ProcedureError("无效属性值") for a value its control cannot take (an
+// address or date that does not parse, a list index the list does not have).
+// Returns the log description of a serial number whose date could not be used.
+QString applyImageValue(SystemPanel &panel, const ImageItemTarget &target, const QString &value);
 
 // The texts of the system information display for a record, in the order the
 // display writes them. Values the pickers cannot show are corrected in the

@@ -3,6 +3,7 @@
 // field changes only its own bytes on the device, and bad input sends nothing.
 #include "app/form1.h"
 #include "cli/cli_app.h"
+#include "features/image_files/image_files_feature.h"
 #include "protocol/command_codes.h"
 #include "protocol/command_tables.h"
 #include "sim/device_blocks.h"
@@ -28,9 +29,12 @@ struct Device
     sim::PtyEndpoint pty{&controller};
     sim::UdpEndpoint udp{&controller};
     quint16 discoveryPort = 0;
+    QString address; // on the network
     QStringList requests;
 
-    explicit Device(Link on) : link(on)
+    explicit Device(Link on, const sim::DeviceProfile &profile = {},
+                    const QString &at = QStringLiteral("127.0.0.13"))
+        : link(on), controller(profile), address(at)
     {
         if (link == Link::Serial) {
             QVERIFY(pty.open());
@@ -46,7 +50,7 @@ struct Device
         discoveryPort = probe.localPort();
         probe.close();
         sim::UdpEndpointSettings settings;
-        settings.address = QHostAddress(QStringLiteral("127.0.0.13"));
+        settings.address = QHostAddress(address);
         settings.servicePort = 0;
         settings.announcePort = discoveryPort;
         QString error;
@@ -68,8 +72,8 @@ struct Device
     QStringList target() const
     {
         if (link == Link::Serial) return {QStringLiteral("--port"), pty.slavePath()};
-        return {QStringLiteral("--device"), QStringLiteral("127.0.0.13"),
-                QStringLiteral("--discovery-port"), QString::number(discoveryPort)};
+        return {QStringLiteral("--device"), address, QStringLiteral("--discovery-port"),
+                QString::number(discoveryPort)};
     }
 
     int cli(const QStringList &arguments, QString *output = nullptr)
@@ -113,7 +117,7 @@ struct Device
     }
 };
 
-// The window connected to the device, its first reads done.
+// The window connected to the device, its first reads and a DI/DO read done.
 std::unique_ptr<Form1> connectedWindow(Device &device)
 {
     ProgramOptions options;
@@ -121,7 +125,7 @@ std::unique_ptr<Form1> connectedWindow(Device &device)
         options.ports = {device.pty.slavePath()};
     } else {
         options.link = ProgramOptions::Link::Network;
-        options.device = QStringLiteral("127.0.0.13");
+        options.device = device.address;
     }
     auto w = std::make_unique<Form1>(options, rig::realLinks());
     w->showMessageBox = [](const MessageBoxRequest &box) {
@@ -134,7 +138,8 @@ std::unique_ptr<Form1> connectedWindow(Device &device)
             return w->dispatcher().stack().top() == 0 && !w->session().Timer2->isActive() &&
                    !rig::control<QLineEdit>(*w, "txthardwarenum")->text().isEmpty() &&
                    !rig::control<QLineEdit>(*w, "txtDIPrevent")->text().isEmpty() &&
-                   !rig::control<QLineEdit>(*w, "txt_MAC_5")->text().isEmpty();
+                   !rig::control<QLineEdit>(*w, "txt_MAC_5")->text().isEmpty() &&
+                   !rig::control<QLineEdit>(*w, "txtHardAddr")->text().isEmpty();
         },
         20000);
     if (!read) qWarning("the window did not finish its first reads");
@@ -154,6 +159,10 @@ private slots:
     void writeFromReadSendsWhatF7Sends();
     void setChangesOnlyItsField_data() { writeFromReadSendsWhatF7Sends_data(); }
     void setChangesOnlyItsField();
+    void imageSaveMatchesTheWindow_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void imageSaveMatchesTheWindow();
+    void imageLoadWritesAnotherDevice_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void imageLoadWritesAnotherDevice();
     void badInputSendsNothing_data();
     void badInputSendsNothing();
 
@@ -216,6 +225,50 @@ void TestCli::setChangesOnlyItsField()
     QVERIFY(shown.contains(QRegularExpression(QStringLiteral("\\nip +10\\.0\\.0\\.5\\n"))));
 }
 
+void TestCli::imageSaveMatchesTheWindow()
+{
+    QFETCH(Link, link);
+    Device device(link);
+    QCOMPARE(device.cli(QStringList{"image", "save", "cli", "--yes"} + device.target()), 0);
+
+    auto w = connectedWindow(device);
+    w->askQuestion = [](const MessageBoxRequest &) { return true; };
+    w->imageFilesFeature->chooseSaveFile = [](const QString &) { return QStringLiteral("window"); };
+    w->imageFilesFeature->cmdSave_Click();
+
+    QFile fromCli(QStringLiteral("cli.txt")), fromWindow(QStringLiteral("window.txt"));
+    QVERIFY(fromCli.open(QIODevice::ReadOnly));
+    QVERIFY(fromWindow.open(QIODevice::ReadOnly));
+    const QByteArray saved = fromCli.readAll();
+    QVERIFY(saved.contains("90201512090001"));
+    QCOMPARE(saved.split('\n'), fromWindow.readAll().split('\n'));
+}
+
+void TestCli::imageLoadWritesAnotherDevice()
+{
+    QFETCH(Link, link);
+    sim::DeviceProfile other;
+    other.series = 77;
+    other.productionDate = QDate(2020, 2, 29);
+    other.hardwareNumber = QStringLiteral("31415926535897");
+    other.ipAddress = {127, 0, 0, 14};
+    Device first(link);
+    Device second(link, other, QStringLiteral("127.0.0.14"));
+    QCOMPARE(first.cli(QStringList{"image", "save", "first", "--yes"} + first.target()), 0);
+
+    QCOMPARE(second.cli(QStringList{"image", "load", "first.txt", "--set", "ip=10.0.0.9"} +
+                        second.target()),
+             0);
+    // The image's values, the address given on the command line instead of its own.
+    QByteArray expected = sim::writeImage(first.controller.state());
+    expected.replace(4, 4, QByteArray::fromHex("0a000009"));
+    QCOMPARE(sim::writeImage(second.controller.state()).toHex(' '), expected.toHex(' '));
+    QCOMPARE(second.controller.state().network.mac, first.controller.state().network.mac);
+    QCOMPARE(second.controller.state().identity.deviceId,
+             first.controller.state().identity.deviceId);
+    QCOMPARE(second.controller.state().identity.pdTag, first.controller.state().identity.pdTag);
+}
+
 void TestCli::badInputSendsNothing_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -226,6 +279,7 @@ void TestCli::badInputSendsNothing_data()
     QTest::newRow("read-only field")
         << QStringList{"write", "--set", "firmware_version=9.999", "@serial"};
     QTest::newRow("missing file") << QStringList{"write", "--from", "none.json", "@serial"};
+    QTest::newRow("missing image") << QStringList{"image", "load", "none.txt", "@serial"};
     QTest::newRow("port and device") << QStringList{"read", "@serial", "--device", "127.0.0.13"};
     QTest::newRow("bad clock") << QStringList{"clock", "--set", "2024-02-30 10:00:00", "@serial"};
     QTest::newRow("no subcommand") << QStringList{"@serial"};
