@@ -112,6 +112,8 @@ public:
     DatagramLink *wsckR_W = nullptr;
 
     Dispatcher &dispatcher() { return *m_dispatcher; }
+    // What shows the session.
+    SessionView &view() { return m_view; }
     const Dispatcher &dispatcher() const { return *m_dispatcher; }
 
     // ---- Registration ---------------------------------------------------

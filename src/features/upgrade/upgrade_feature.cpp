@@ -1,9 +1,7 @@
 #include "features/upgrade/upgrade_feature.h"
 
-#include "core/bytes.h"
 #include "core/error_log.h"
 #include "protocol/crc.h"
-#include "protocol/network_replies.h"
 #include "protocol/upgrade_package.h"
 
 #include <QApplication>
@@ -11,16 +9,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QTimer>
-
-#include <vector>
 
 namespace kalmo {
 
 namespace {
 
-const QString kUpgradeSucceededMessage = QStringLiteral("升级成功！");
-const QString kUpgradeDoneText = QStringLiteral("升级下位机成功");
 const QString kNoPathText = QStringLiteral("升级文件地址不能为空");
 const QString kReadingText = QStringLiteral("正在读取并解析升级文件");
 const QString kReadText = QStringLiteral("读取并解析升级文件成功");
@@ -35,14 +28,18 @@ MessageBoxRequest plainBox(const QString &text)
 } // namespace
 
 UpgradeFeature::UpgradeFeature(const FeatureContext &context, QObject *parent)
-    : Feature(context, parent), m_panel(new UpgradePanel)
+    : Feature(context, parent), m_panel(new UpgradePanel), m_transfer(context.session)
 {
-    Session &s = session();
-    s.upgradeButtonHook = [this](bool enabled) { m_panel->bt_Updata->setEnabled(enabled); };
-    registerBuilders();
-    s.handle(SerialReplyAction::UpgradeBlock, [this](const Reply &) { serialBlockAcknowledged(); });
-    s.handle(NetworkReplyAction::UpgradeBlock,
-             [this](const Reply &) { networkBlockAcknowledged(); });
+    session().upgradeButtonHook = [this](bool enabled) { m_panel->bt_Updata->setEnabled(enabled); };
+    m_transfer.ended = [this] { m_panel->bt_Updata->setEnabled(true); };
+    m_transfer.portError = [this](const QString &error) {
+        window().showBox({QMessageBox::Warning, QApplication::applicationDisplayName(), error});
+    };
+    m_transfer.serialFinished = [this] {
+        window().setStatus(kUpgradeDoneText);
+        window().startCommunication();
+    };
+    m_transfer.networkFinished = [this] { window().showBox(plainBox(kUpgradeSucceededMessage)); };
 
     chooseUpgradeFile = [this] {
         // Upper- and lower-case extensions alike, on file systems that tell
@@ -64,49 +61,9 @@ UpgradeFeature::UpgradeFeature(const FeatureContext &context, QObject *parent)
     });
 }
 
-// The three requests of a transfer. Network writes carry item count 0.
-void UpgradeFeature::registerBuilders()
-{
-    Session &s = session();
-    s.registerBuilder(Builder::UpgradeStart, [](BuildContext &c) {
-        if (c.link == Link::Network) {
-            c.send.writePayload = QByteArray(1, '\0');
-            c.send.itemCount = 0;
-        }
-        return BuildOutcome::built();
-    });
-    s.registerBuilder(Builder::UpgradeSize, [this](BuildContext &c) {
-        QByteArray size(2, '\0');
-        setLe16At(size, 0, quint16(session().upgrade.count));
-        if (c.link == Link::Serial) {
-            c.frame.replace(3, 2, size);
-        } else {
-            c.send.writePayload = size;
-            c.send.itemCount = 0;
-        }
-        return BuildOutcome::built();
-    });
-    s.registerBuilder(Builder::UpgradeBlock, [this](BuildContext &c) {
-        UpgradeTransfer &transfer = session().upgrade;
-        if (transfer.index < 0 || transfer.index >= transfer.packets.size() ||
-            transfer.packets[transfer.index].size() != kUpgradePacketSize)
-            throw ProcedureError(subscriptOutOfRangeText());
-        const QByteArray &packet = transfer.packets[transfer.index];
-        if (c.link == Link::Serial) {
-            c.frame.replace(3, kUpgradePacketSize, packet);
-        } else {
-            c.send.writePayload = packet;
-            c.send.itemCount = 0;
-        }
-        // The device counts the packets; the next one follows this one.
-        ++transfer.index;
-        return BuildOutcome::built();
-    });
-}
-
 bool UpgradeFeature::upgrading() const
 {
-    return session().dispatcher().stack().held();
+    return m_transfer.running();
 }
 
 void UpgradeFeature::enableUpgrade()
@@ -189,89 +146,7 @@ void UpgradeFeature::bt_Updata_Click()
 
 void UpgradeFeature::StartUpgrade()
 {
-    runLogged(kUpdataClickLabel, [this] {
-        Session &s = session();
-        const int count = s.upgrade.count;
-        s.StartProgress(count + 3, false);
-        s.upgrade.index = 0;
-
-        const Link link = window().chosenLink();
-        if (link != Link::Serial && link != Link::Network) return;
-        const bool serial = link == Link::Serial;
-        const qint16 start =
-            serial ? qint16(serial_cmd::UpgradeStart) : qint16(network_cmd::UpgradeStart);
-        const qint16 size =
-            serial ? qint16(serial_cmd::UpgradeSize) : qint16(network_cmd::UpgradeSize);
-        const qint16 block =
-            serial ? qint16(serial_cmd::UpgradeBlock) : qint16(network_cmd::UpgradeBlock);
-        // Run order: start, size, then the packets; the last pushed runs first.
-        std::vector<qint16> codes(std::size_t(count), block);
-        codes.push_back(size);
-        codes.push_back(start);
-        CommandStack &stack = s.dispatcher().stack();
-        stack.replacePending(codes);
-        // Nothing else is queued until the transfer has ended.
-        stack.hold(true);
-    });
-}
-
-void UpgradeFeature::serialBlockAcknowledged()
-{
-    Session &s = session();
-    s.Timer2->stop();
-    s.Timer1->stop();
-    s.dispatcher().sendState().itemCount = 0;
-
-    if (s.progress.maximum > s.progress.value) {
-        // Packets remain: the next one goes out now; sending it sets the
-        // upgrade flag again.
-        s.dispatcher().setUpgradeFlag(0);
-        s.Timer1_Timer();
-        return;
-    }
-
-    finishTransfer();
-    // Back to the connection speed. A port that does not reopen is reported;
-    // the new connection below tries it once more.
-    try {
-        window().reopenSerialPort(kNormalPortSettings);
-    } catch (const std::exception &e) {
-        appendErrorLog(QString::fromUtf8(kUpdataClickLabel), describeError(e));
-        window().showBox(
-            {QMessageBox::Warning, QApplication::applicationDisplayName(), describeError(e)});
-    }
-    window().setStatus(kUpgradeDoneText);
-    window().startCommunication();
-
-    s.Timer2->stop();
-    s.Timer1->start();
-    s.dispatcher().setUpgradeFlag(0);
-}
-
-void UpgradeFeature::networkBlockAcknowledged()
-{
-    Session &s = session();
-    s.dispatcher().sendState().itemCount = 0;
-    if (s.progress.maximum <= s.progress.value) {
-        // The last packet is in.
-        finishTransfer();
-        s.timCheckDevice->setInterval(kCheckDeviceAfterUpgradeMs);
-        s.timCheckDevice->start();
-        window().showBox(plainBox(kUpgradeSucceededMessage));
-    }
-    s.dispatcher().setUpgradeFlag(0);
-}
-
-// The transfer is complete: progress hidden, the stack released, the button
-// back, the dispatcher at its usual pace.
-void UpgradeFeature::finishTransfer()
-{
-    Session &s = session();
-    s.progress.value = 0;
-    s.hideProgress();
-    s.dispatcher().stack().hold(false);
-    m_panel->bt_Updata->setEnabled(true);
-    s.Timer1->setInterval(kDispatchIntervalMs);
+    runLogged(kUpdataClickLabel, [this] { m_transfer.start(window().chosenLink()); });
 }
 
 } // namespace kalmo

@@ -1,9 +1,9 @@
 #pragma once
 // The firmware upgrade section: choosing and reading the main-program file,
-// the confirmation, the transfer's three request builders on both links, and
-// each acknowledged packet up to the end of the transfer.
+// the confirmation, and the transfer with what the window shows at its end.
 #include "features/common/feature.h"
 #include "features/upgrade/upgrade_panel.h"
+#include "session/firmware_transfer.h"
 
 #include <functional>
 
@@ -35,14 +35,11 @@ public:
     void onConnection(ConnectionEvent event) override;
 
 private:
-    void registerBuilders();
-    void serialBlockAcknowledged();
-    void networkBlockAcknowledged();
-    void finishTransfer();
     void enableUpgrade();
     bool upgrading() const;
 
     UpgradePanel *m_panel;
+    FirmwareTransfer m_transfer;
     // What the engineer is asked to confirm: the file's size and CRC-32.
     qsizetype m_imageSize = 0;
     quint32 m_imageCrc32 = 0;
