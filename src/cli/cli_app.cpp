@@ -3,7 +3,9 @@
 #include "cli/device_fields.h"
 #include "core/codepage.h"
 #include "core/error_log.h"
+#include "protocol/crc.h"
 #include "protocol/device_catalogue.h"
+#include "protocol/upgrade_package.h"
 #include "transport/discovery.h"
 
 #include <QDateTime>
@@ -16,7 +18,15 @@
 #include <QSaveFile>
 #include <QTimer>
 
-#include <map>
+#include <algorithm>
+#include <memory>
+
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace kalmo::cli {
 
@@ -34,6 +44,8 @@ Subcommands:
   image save FILE      the device's parameter image into a text file
   image load FILE      a parameter image file written to the device (--set
                        fields override the file's values)
+  upgrade FILE         the firmware in FILE sent to the device; its size,
+                       packets and CRC-32 are shown first, for confirmation
 
 Options:
   --port NAME          the device on this serial port
@@ -44,7 +56,8 @@ Options:
   --json               read: print the fields as one JSON object
   --set FIELD=VALUE    write: a field to change (repeatable); clock: the time
   --from FILE.json     write: the fields of a file such as read --json prints
-  --yes                answer yes: save despite a mismatch, overwrite a file
+  --yes                answer yes: upgrade without asking, save an image
+                       despite a mismatch, overwrite an image file
   --verbose            log every request and reply as hex with a timestamp
   --help               this text
 
@@ -298,7 +311,91 @@ struct Job
     std::optional<ClockValue> clock;
     QList<ImageItem> imageItems; // image load
     QString imagePath;           // image save: where the file goes
+    QList<QByteArray> packets;   // upgrade
 };
+
+// Whether a standard stream is a terminal (a question can be answered there).
+bool isTerminal(FILE *stream)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+const QString kConfirmUpgradeText = QStringLiteral("升级将冲掉原来的程序，是否确认？");
+
+// The firmware file cut into packets, shown, and confirmed: a file too large
+// is refused before it is read.
+std::optional<QList<QByteArray>> readFirmware(const Options &o, const QString &path,
+                                              QTextStream &out, QTextStream &err)
+{
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > kUpgradeMaxImageSize) {
+        err << QStringLiteral("kalmo-cli: ") << upgradeRefusalText(UpgradeRefusal::TooLarge, path)
+            << u'\n';
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.exists()) {
+        err << QStringLiteral("kalmo-cli: %1: no such file\n").arg(path);
+        return std::nullopt;
+    }
+    QByteArray image;
+    if (file.open(QIODevice::ReadOnly)) image = file.readAll();
+    UpgradePackage package = SetBin(image);
+    if (file.error() != QFileDevice::NoError && package.accepted())
+        package.refusal = UpgradeRefusal::Empty; // read but not whole: as unreadable
+    if (!package.accepted()) {
+        err << QStringLiteral("kalmo-cli: ") << upgradeRefusalText(package.refusal, path) << u'\n';
+        return std::nullopt;
+    }
+    out << QStringLiteral("文件：%1\n大小：%2 字节\n包数：%3\nCRC-32：%4\n")
+               .arg(path)
+               .arg(image.size())
+               .arg(package.UpgradePacketCount)
+               .arg(QString::number(crc32(image), 16).rightJustified(8, u'0').toUpper());
+    out.flush();
+    if (!o.yes) {
+        if (!isTerminal(stdin)) {
+            err << "kalmo-cli: not on a terminal: --yes confirms the upgrade\n";
+            return std::nullopt;
+        }
+        out << kConfirmUpgradeText << QStringLiteral(" [y/N] ");
+        out.flush();
+        QTextStream in(stdin);
+        const QString answer = in.readLine().trimmed().toLower();
+        if (answer != u"y" && answer != u"yes") {
+            err << "kalmo-cli: upgrade not confirmed; nothing sent\n";
+            return std::nullopt;
+        }
+    }
+    return package.UpgradePackets;
+}
+
+// The session's progress as a bar on a terminal, or a line every tenth.
+std::function<void(const ProgressState &)> progressPrinter(const QString &device, QTextStream &out)
+{
+    const bool terminal = isTerminal(stdout);
+    auto lastTenth = std::make_shared<int>(-1);
+    return [terminal, device, &out, lastTenth](const ProgressState &p) {
+        if (p.maximum <= 0 || !p.visible) return;
+        const int percent = std::clamp(p.value * 100 / p.maximum, 0, 100);
+        if (terminal) {
+            const int filled = percent * 40 / 100;
+            out << QStringLiteral("\r%1 [%2%3] %4%")
+                       .arg(device, QString(filled, u'#'), QString(40 - filled, u'.'))
+                       .arg(percent, 3);
+            if (percent == 100) out << u'\n';
+            out.flush();
+        } else if (percent / 10 != *lastTenth) {
+            *lastTenth = percent / 10;
+            out << QStringLiteral("%1 upgrade %2%\n").arg(device).arg(percent);
+            out.flush();
+        }
+    };
+}
 
 // Saving and loading parameter images.
 const QString kWrongDeviceTypeText = QStringLiteral("“设备类型”不正确，无法保存镜像！");
@@ -412,6 +509,13 @@ DeviceResult runOnDevice(const Options &o, const DeviceAddress &address, const J
     }
 
     if (!device.read()) return failed(QStringLiteral("read"));
+    if (o.subcommand == u"upgrade") {
+        if (!device.upgrade(job.packets, progressPrinter(result.name, out)))
+            return failed(QStringLiteral("upgrade"));
+        result.ok = true;
+        result.text = QStringLiteral("upgraded (%1 packets)").arg(job.packets.size());
+        return result;
+    }
     if (o.subcommand == u"read") {
         printFields(device.state(), o.json, out);
         result.ok = true;
@@ -473,9 +577,9 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
         out << kUsage;
         return kSuccess;
     }
-    const QStringList subcommands{QStringLiteral("list"), QStringLiteral("read"),
+    const QStringList subcommands{QStringLiteral("list"),  QStringLiteral("read"),
                                   QStringLiteral("write"), QStringLiteral("clock"),
-                                  QStringLiteral("image")};
+                                  QStringLiteral("image"), QStringLiteral("upgrade")};
     if (!subcommands.contains(o.subcommand)) {
         err << (o.subcommand.isEmpty()
                     ? QStringLiteral("kalmo-cli: no subcommand")
@@ -506,7 +610,11 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const bool image = o.subcommand == u"image";
     if (image && (o.operands.size() != 2 || (o.operands[0] != u"save" && o.operands[0] != u"load")))
         return usage(QStringLiteral("image takes save FILE or load FILE"));
-    if (!image && !o.operands.isEmpty())
+    const bool upgrading = o.subcommand == u"upgrade";
+    if (upgrading && o.operands.size() != 1) return usage(QStringLiteral("upgrade takes FILE"));
+    if (upgrading && (!o.sets.isEmpty() || !o.from.isEmpty()))
+        return usage(QStringLiteral("upgrade takes no --set or --from"));
+    if (!image && !upgrading && !o.operands.isEmpty())
         return usage(QStringLiteral("unexpected argument ") + o.operands.first());
     const bool saving = image && o.operands[0] == u"save";
     if (saving && (!o.sets.isEmpty() || !o.from.isEmpty()))
@@ -530,6 +638,11 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
         const auto items = readImage(o.operands[1], err);
         if (!items) return kBadUsage;
         job.imageItems = *items;
+    }
+    if (upgrading) {
+        const auto packets = readFirmware(o, o.operands[0], out, err);
+        if (!packets) return kBadUsage;
+        job.packets = *packets;
     }
     if (saving) {
         job.imagePath = imageSavePath(o.operands[1]);

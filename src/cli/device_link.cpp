@@ -64,8 +64,9 @@ private:
 // Texts the session writes when a command fails.
 bool isFailureText(const QString &text)
 {
-    for (const QString &failure : {kTimeOutText, kCrcErrorText, kReadServiceErrorText,
-                                   kWriteServiceFailedText, kNoSuchCommandText})
+    for (const QString &failure :
+         {kTimeOutText, kCrcErrorText, kReadServiceErrorText, kWriteServiceFailedText,
+          kNoSuchCommandText, kUpgradeTimeOutText})
         if (text == failure) return true;
     return text.startsWith(kFormatErrorText);
 }
@@ -92,6 +93,7 @@ bool DeviceLink::open(quint16 discoveryPort, int listenMs)
     m_session = std::make_unique<Session>(view, nullptr, transports);
     registerBuilders();
     registerHandlers();
+    m_transfer = std::make_unique<FirmwareTransfer>(*m_session);
     m_session->Timer1->setInterval(kDispatchIntervalMs);
     m_session->timMscon->setInterval(kReceiveTimeoutMs);
 
@@ -474,6 +476,27 @@ bool DeviceLink::setClock(const ClockValue &clock)
     const int before = m_clockReplies;
     return run(
         codes, [&] { return m_clockReplies > before; }, kWaitPerCommandMs * int(codes.size()));
+}
+
+bool DeviceLink::upgrade(const QList<QByteArray> &packets,
+                         const std::function<void(const ProgressState &)> &progress)
+{
+    Session &s = *m_session;
+    s.upgrade.packets = packets;
+    s.upgrade.count = int(packets.size());
+    m_progress = progress;
+    bool finished = false;
+    m_transfer->ended = [&] { finished = true; };
+    m_transfer->portError = [this](const QString &error) { fail(error); };
+    m_transfer->start(m_address.link);
+    // Start and size wait their turn; the packets follow one another, and on
+    // the network the device first restarts into its loader.
+    const int timeoutMs = kWaitPerCommandMs * 4 + 10000 + int(packets.size()) * 1000;
+    const bool ok = run(
+        {}, [&] { return finished; }, timeoutMs);
+    m_transfer->ended = [] {};
+    m_progress = {};
+    return ok && finished;
 }
 
 } // namespace kalmo::cli

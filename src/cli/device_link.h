@@ -6,6 +6,7 @@
 // fails, or the device stays silent.
 #include "protocol/clock_block.h"
 #include "protocol/system_panel.h"
+#include "session/firmware_transfer.h"
 #include "session/session.h"
 
 #include <QByteArray>
@@ -63,6 +64,11 @@ public:
                const std::optional<std::array<quint8, 8>> &gatewayAndMask);
     // The device clock set, then read back.
     bool setClock(const ClockValue &clock);
+    // The firmware packets sent as the window sends them, up to the device's
+    // last acknowledgement (serial: and back at 9600). `progress` hears every
+    // step of the session's progress.
+    bool upgrade(const QList<QByteArray> &packets,
+                 const std::function<void(const ProgressState &)> &progress);
 
     const DeviceState &state() const { return m_state; }
     // The last failure in plain words, with the tool's own text where it has one.
@@ -84,12 +90,17 @@ private:
     void setStatusText(const QString &text) override;
     void showReplyCount(const QString &) override {}
     void showTimeoutCount(const QString &text) override;
-    void showProgress(const ProgressState &) override {}
+    void showProgress(const ProgressState &state) override
+    {
+        if (m_progress) m_progress(state);
+    }
     void showMessage(const QString &text) override;
     void reopenSerialPort(const QString &settings) override;
 
     DeviceAddress m_address;
     std::unique_ptr<Session> m_session;
+    std::unique_ptr<FirmwareTransfer> m_transfer;
+    std::function<void(const ProgressState &)> m_progress;
     DeviceState m_state;
     TrafficLog m_log;
     QString m_error;

@@ -21,6 +21,25 @@ using namespace kalmo;
 
 namespace {
 
+// A UDP port nobody holds, for the announcements of a test's devices.
+quint16 freePort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+// A firmware file of `size` bytes, byte k = k mod 251.
+QByteArray firmwareFile(const QString &path, qsizetype size)
+{
+    QByteArray image(size, '\0');
+    for (qsizetype k = 0; k < size; ++k)
+        image[k] = char(k % 251);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(image);
+    return image;
+}
+
 // A controller on one link, keeping every request it served as text.
 struct Device
 {
@@ -32,9 +51,10 @@ struct Device
     QString address; // on the network
     QStringList requests;
 
+    // On the network, announcing to `announceTo` (0: a free port of its own).
     explicit Device(Link on, const sim::DeviceProfile &profile = {},
-                    const QString &at = QStringLiteral("127.0.0.13"))
-        : link(on), controller(profile), address(at)
+                    const QString &at = QStringLiteral("127.0.0.13"), quint16 announceTo = 0)
+        : link(on), controller(profile), discoveryPort(announceTo), address(at)
     {
         if (link == Link::Serial) {
             QVERIFY(pty.open());
@@ -44,11 +64,7 @@ struct Device
                              });
             return;
         }
-        // Announcements go to a free port of this test's own.
-        QUdpSocket probe;
-        QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
-        discoveryPort = probe.localPort();
-        probe.close();
+        if (discoveryPort == 0) discoveryPort = freePort();
         sim::UdpEndpointSettings settings;
         settings.address = QHostAddress(address);
         settings.servicePort = 0;
@@ -163,6 +179,9 @@ private slots:
     void imageSaveMatchesTheWindow();
     void imageLoadWritesAnotherDevice_data() { writeFromReadSendsWhatF7Sends_data(); }
     void imageLoadWritesAnotherDevice();
+    void upgradeStoresTheImage_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void upgradeStoresTheImage();
+    void upgradeOfAllGoesOnPastASilentDevice();
     void badInputSendsNothing_data();
     void badInputSendsNothing();
 
@@ -269,6 +288,47 @@ void TestCli::imageLoadWritesAnotherDevice()
     QCOMPARE(second.controller.state().identity.pdTag, first.controller.state().identity.pdTag);
 }
 
+void TestCli::upgradeStoresTheImage()
+{
+    QFETCH(Link, link);
+    Device device(link);
+    const QByteArray image = firmwareFile(QStringLiteral("fw.bin"), 2049);
+    QString shown;
+    QCOMPARE(device.cli(QStringList{"upgrade", "fw.bin", "--yes"} + device.target(), &shown), 0);
+    QVERIFY(shown.contains(QStringLiteral("包数：5\nCRC-32：")));
+    QCOMPARE(device.controller.state().firmware.image, image + QByteArray(5 * 512 - 2049, '\xFF'));
+}
+
+// Three devices on the network, one of which falls silent at its first
+// packet: the other two are upgraded all the same, and the summary tells.
+void TestCli::upgradeOfAllGoesOnPastASilentDevice()
+{
+    const quint16 port = freePort();
+    std::vector<std::unique_ptr<Device>> devices;
+    for (int i = 0; i < 3; ++i) {
+        sim::DeviceProfile profile;
+        profile.ipAddress = {127, 0, 0, quint8(21 + i)};
+        devices.push_back(std::make_unique<Device>(Link::Network, profile,
+                                                   QStringLiteral("127.0.0.%1").arg(21 + i), port));
+    }
+    sim::FaultOptions silent;
+    silent.silentAtPacket = 0;
+    devices[1]->controller.setFaults(silent);
+    const QByteArray image = firmwareFile(QStringLiteral("fw.bin"), 600);
+
+    QString shown;
+    QCOMPARE(devices[0]->cli({"upgrade", "fw.bin", "--yes", "--all", "--listen", "1.5",
+                              "--discovery-port", QString::number(port)},
+                             &shown),
+             int(cli::kDeviceFailed));
+    const QByteArray stored = image + QByteArray(1024 - 600, '\xFF');
+    QCOMPARE(devices[0]->controller.state().firmware.image, stored);
+    QCOMPARE(devices[1]->controller.state().firmware.image, QByteArray());
+    QCOMPARE(devices[2]->controller.state().firmware.image, stored);
+    for (const char *row : {"127.0.0.21 +ok", "127.0.0.22 +FAILED", "127.0.0.23 +ok"})
+        QVERIFY2(shown.contains(QRegularExpression(QString::fromLatin1(row))), qPrintable(shown));
+}
+
 void TestCli::badInputSendsNothing_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -280,6 +340,9 @@ void TestCli::badInputSendsNothing_data()
         << QStringList{"write", "--set", "firmware_version=9.999", "@serial"};
     QTest::newRow("missing file") << QStringList{"write", "--from", "none.json", "@serial"};
     QTest::newRow("missing image") << QStringList{"image", "load", "none.txt", "@serial"};
+    QTest::newRow("missing firmware") << QStringList{"upgrade", "none.bin", "--yes", "@serial"};
+    QTest::newRow("firmware unconfirmed") << QStringList{"upgrade", "big.bin", "@serial"};
+    QTest::newRow("firmware too large") << QStringList{"upgrade", "big.bin", "--yes", "@serial"};
     QTest::newRow("port and device") << QStringList{"read", "@serial", "--device", "127.0.0.13"};
     QTest::newRow("bad clock") << QStringList{"clock", "--set", "2024-02-30 10:00:00", "@serial"};
     QTest::newRow("no subcommand") << QStringList{"@serial"};
@@ -294,6 +357,9 @@ void TestCli::badInputSendsNothing()
     arguments.replace(at, QStringLiteral("--port"));
     arguments.insert(at + 1, device.pty.slavePath());
 
+    // 9998 packets are the most a device takes.
+    firmwareFile(QStringLiteral("big.bin"),
+                 QTest::currentDataTag() == QByteArray("firmware unconfirmed") ? 512 : 5118977);
     QCOMPARE(device.cli(arguments), int(cli::kBadUsage));
     // Anything sent would have been answered by now.
     QTest::qWait(400);
