@@ -181,7 +181,11 @@ private slots:
     void imageLoadWritesAnotherDevice();
     void upgradeStoresTheImage_data() { writeFromReadSendsWhatF7Sends_data(); }
     void upgradeStoresTheImage();
+    void upgradeOfAllGoesOnPastASilentDevice_data();
     void upgradeOfAllGoesOnPastASilentDevice();
+    void clockIsSet_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void clockIsSet();
+    void listNamesTheDevices();
     void badInputSendsNothing_data();
     void badInputSendsNothing();
 
@@ -299,10 +303,18 @@ void TestCli::upgradeStoresTheImage()
     QCOMPARE(device.controller.state().firmware.image, image + QByteArray(5 * 512 - 2049, '\xFF'));
 }
 
-// Three devices on the network, one of which falls silent at its first
-// packet: the other two are upgraded all the same, and the summary tells.
+// Three devices on the network, perhaps one of which falls silent at its
+// first packet: the others are upgraded all the same, and the summary tells.
+void TestCli::upgradeOfAllGoesOnPastASilentDevice_data()
+{
+    QTest::addColumn<int>("silent"); // the device that falls silent, -1 for none
+    QTest::newRow("all answer") << -1;
+    QTest::newRow("one silent") << 1;
+}
+
 void TestCli::upgradeOfAllGoesOnPastASilentDevice()
 {
+    QFETCH(int, silent);
     const quint16 port = freePort();
     std::vector<std::unique_ptr<Device>> devices;
     for (int i = 0; i < 3; ++i) {
@@ -311,22 +323,53 @@ void TestCli::upgradeOfAllGoesOnPastASilentDevice()
         devices.push_back(std::make_unique<Device>(Link::Network, profile,
                                                    QStringLiteral("127.0.0.%1").arg(21 + i), port));
     }
-    sim::FaultOptions silent;
-    silent.silentAtPacket = 0;
-    devices[1]->controller.setFaults(silent);
+    if (silent >= 0) {
+        sim::FaultOptions faults;
+        faults.silentAtPacket = 0;
+        devices[std::size_t(silent)]->controller.setFaults(faults);
+    }
     const QByteArray image = firmwareFile(QStringLiteral("fw.bin"), 600);
 
     QString shown;
     QCOMPARE(devices[0]->cli({"upgrade", "fw.bin", "--yes", "--all", "--listen", "1.5",
                               "--discovery-port", QString::number(port)},
                              &shown),
-             int(cli::kDeviceFailed));
+             silent < 0 ? int(cli::kSuccess) : int(cli::kDeviceFailed));
     const QByteArray stored = image + QByteArray(1024 - 600, '\xFF');
-    QCOMPARE(devices[0]->controller.state().firmware.image, stored);
-    QCOMPARE(devices[1]->controller.state().firmware.image, QByteArray());
-    QCOMPARE(devices[2]->controller.state().firmware.image, stored);
-    for (const char *row : {"127.0.0.21 +ok", "127.0.0.22 +FAILED", "127.0.0.23 +ok"})
-        QVERIFY2(shown.contains(QRegularExpression(QString::fromLatin1(row))), qPrintable(shown));
+    for (int i = 0; i < 3; ++i) {
+        const bool upgraded = i != silent;
+        QCOMPARE(devices[std::size_t(i)]->controller.state().firmware.image,
+                 upgraded ? stored : QByteArray());
+        const QString row =
+            QStringLiteral("127.0.0.%1 +%2").arg(21 + i).arg(upgraded ? "ok" : "FAILED");
+        QVERIFY2(shown.contains(QRegularExpression(row)), qPrintable(shown));
+    }
+}
+
+void TestCli::clockIsSet()
+{
+    QFETCH(Link, link);
+    Device device(link);
+    QCOMPARE(device.cli(QStringList{"clock", "--set", "2024-02-29 13:14:15"} + device.target()), 0);
+    // The device's clock runs on from the time set.
+    const QDateTime set(QDate(2024, 2, 29), QTime(13, 14, 15), Qt::UTC);
+    const qint64 ahead = set.secsTo(device.controller.clockReading());
+    QVERIFY2(ahead >= 0 && ahead < 5, qPrintable(device.controller.clockReading().toString()));
+    QCOMPARE(device.controller.state().clock.weekdayAtSet, quint8(4)); // a Thursday
+}
+
+void TestCli::listNamesTheDevices()
+{
+    Device device(Link::Network);
+    QString shown;
+    QCOMPARE(device.cli({"list", "--listen", "1.2", "--discovery-port",
+                         QString::number(device.discoveryPort)},
+                        &shown),
+             0);
+    QVERIFY2(shown.contains(QRegularExpression(
+                 QStringLiteral("127\\.0\\.0\\.13 +\\d+ +KVRQ101 +02000000000000000090201512090001 "
+                                "+虚拟控制器 KVRQ101\\n"))),
+             qPrintable(shown));
 }
 
 void TestCli::badInputSendsNothing_data()
