@@ -3,6 +3,7 @@
 #include "cli/device_fields.h"
 #include "core/codepage.h"
 #include "core/error_log.h"
+#include "core/error_texts.h"
 #include "protocol/crc.h"
 #include "protocol/device_catalogue.h"
 #include "protocol/upgrade_package.h"
@@ -159,7 +160,7 @@ std::optional<QList<Heard>> listen(quint16 port, int ms, QTextStream &err)
     if (const auto failure = listener->start(port)) {
         err << QStringLiteral("kalmo-cli: cannot listen on UDP %1: %2\n")
                    .arg(port)
-                   .arg(failure->description);
+                   .arg(WinsockErrorText(failure->number, failure->description));
         return std::nullopt;
     }
     QList<Heard> heard;
@@ -287,17 +288,18 @@ std::optional<ClockValue> clockToSet(const Options &o, QTextStream &err)
     return clockFromPickers(when.date(), when.time(), weekDayIndexFromDate(when.date()));
 }
 
-void printFields(const DeviceState &state, bool json, QTextStream &out)
+QJsonObject fieldsObject(const DeviceState &state)
 {
-    if (json) {
-        QJsonObject object;
-        for (const FieldInfo &field : deviceFields()) {
-            const QString name = QString::fromLatin1(field.name);
-            object.insert(name, fieldValue(state, name));
-        }
-        out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
-        return;
+    QJsonObject object;
+    for (const FieldInfo &field : deviceFields()) {
+        const QString name = QString::fromLatin1(field.name);
+        object.insert(name, fieldValue(state, name));
     }
+    return object;
+}
+
+void printFields(const DeviceState &state, QTextStream &out)
+{
     for (const FieldInfo &field : deviceFields()) {
         const QString name = QString::fromLatin1(field.name);
         out << QStringLiteral("%1  %2\n").arg(name, -26).arg(fieldValue(state, name));
@@ -476,7 +478,8 @@ struct DeviceResult
 {
     QString name;
     bool ok = false;
-    QString text; // the failure, or what was done
+    QString text;       // the failure, or what was done
+    QJsonObject fields; // read --json
 };
 
 DeviceResult runOnDevice(const Options &o, const DeviceAddress &address, const Job &job,
@@ -517,7 +520,11 @@ DeviceResult runOnDevice(const Options &o, const DeviceAddress &address, const J
         return result;
     }
     if (o.subcommand == u"read") {
-        printFields(device.state(), o.json, out);
+        // JSON is printed once every device has been read.
+        if (o.json)
+            result.fields = fieldsObject(device.state());
+        else
+            printFields(device.state(), out);
         result.ok = true;
         result.text = QStringLiteral("read");
         return result;
@@ -670,21 +677,35 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
     }
 
     QList<DeviceResult> results;
-    for (const DeviceAddress &address : addresses)
+    for (const DeviceAddress &address : addresses) {
+        if (addresses.size() > 1 && !o.json)
+            out << QStringLiteral("== %1\n").arg(address.port + address.address);
         results.append(runOnDevice(o, address, job, out, err));
+    }
+    // One device: its fields; several: an object of them by device.
+    if (o.json) {
+        QJsonObject all;
+        for (const DeviceResult &r : results)
+            if (r.ok) all.insert(r.name, r.fields);
+        const QJsonObject shown = results.size() == 1 ? results.first().fields : all;
+        if (results.size() > 1 || results.first().ok)
+            out << QString::fromUtf8(QJsonDocument(shown).toJson(QJsonDocument::Indented));
+    }
 
     const bool allOk =
         std::all_of(results.begin(), results.end(), [](const DeviceResult &r) { return r.ok; });
     if (results.size() > 1) {
-        out << QStringLiteral("\n%1  %2  %3\n")
-                   .arg(QStringLiteral("DEVICE"), -15)
-                   .arg(QStringLiteral("RESULT"), -6)
-                   .arg(QStringLiteral("DETAIL"));
+        // Beside JSON on stdout, the summary goes to stderr.
+        QTextStream &summary = o.json ? err : out;
+        summary << QStringLiteral("\n%1  %2  %3\n")
+                       .arg(QStringLiteral("DEVICE"), -15)
+                       .arg(QStringLiteral("RESULT"), -6)
+                       .arg(QStringLiteral("DETAIL"));
         for (const DeviceResult &r : results)
-            out << QStringLiteral("%1  %2  %3\n")
-                       .arg(r.name, -15)
-                       .arg(r.ok ? QStringLiteral("ok") : QStringLiteral("FAILED"), -6)
-                       .arg(r.text);
+            summary << QStringLiteral("%1  %2  %3\n")
+                           .arg(r.name, -15)
+                           .arg(r.ok ? QStringLiteral("ok") : QStringLiteral("FAILED"), -6)
+                           .arg(r.text);
     }
     return allOk ? kSuccess : kDeviceFailed;
 }
