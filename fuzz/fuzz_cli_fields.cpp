@@ -56,7 +56,7 @@ QList<FieldChange> changesOf(const QString &text)
     if (text.startsWith(u'{')) {
         const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
         for (auto it = object.begin(); it != object.end(); ++it)
-            changes.append({it.key(), it.value().toVariant().toString()});
+            changes.append({it.key(), it.value().toVariant().toString(), true});
         return changes;
     }
     for (const QString &line : text.split(u'\n')) {

@@ -251,7 +251,7 @@ std::optional<QList<FieldChange>> collectChanges(const Options &o, QTextStream &
             }
             // What only describes the device (type, versions, clock) is not written.
             if (!field->writable) continue;
-            changes.append({it.key(), it.value().toVariant().toString()});
+            changes.append({it.key(), it.value().toVariant().toString(), true});
         }
     }
     for (const QString &set : o.sets) {

@@ -1,5 +1,6 @@
 #include "cli/device_fields.h"
 
+#include "protocol/device_catalogue.h"
 #include "protocol/tag_block.h"
 
 #include <QRegularExpression>
@@ -167,7 +168,17 @@ template <int Port> void roleSet(SystemPanel &p, const QString &value)
 
 const Row kRows[] = {
     {{"device_type", false}, TEXT_FIELD(deviceType)},
-    {{"serial_number", false}, TEXT_FIELD(serialNumber)},
+    // As typed into its box: the model, series and production date it names
+    // go onto the panel, and the write composes the number from them.
+    {{"serial_number", true},
+     TEXT_FIELD(serialNumber),
+     [](const QString &v) -> std::optional<QString> {
+         const auto lookup = lookupSerialNumber(v.trimmed());
+         if (lookup && lookup->deviceTypeText != kUnknownDeviceText && lookup->productionDate)
+             return std::nullopt;
+         return QStringLiteral("14 to 16 digits naming a known model and a production date");
+     },
+     [](SystemPanel &p, const QString &v) { applySerialNumberLookup(p, v.trimmed()); }},
     {{"series", true},
      TEXT_FIELD(boxes.txtSeries),
      range<0, kLastSeries>,
@@ -357,9 +368,9 @@ ExtraWrites applyChanges(const QList<FieldChange> &changes, const DeviceState &s
     for (const FieldChange &change : changes) {
         const Row *row = findRow(change.name);
         if (!row || !row->info.writable) continue;
-        DeviceState current = state;
-        current.panel = panel;
-        if (row->get(current) == change.value.trimmed()) continue;
+        // A file that read --json wrote names every field: only what differs
+        // from the read changes anything.
+        if (change.fromFile && row->get(state) == change.value.trimmed()) continue;
         if (change.name == u"mac") {
             extra.mac = macBytes(change.value);
         } else if (change.name == u"gateway" || change.name == u"subnet_mask") {

@@ -30,6 +30,7 @@ struct FieldChange
 {
     QString name;
     QString value;
+    bool fromFile = false; // --from: applied only where it differs from the read
 };
 
 // What the changes add to the parameter write besides the panel's values.
@@ -43,8 +44,9 @@ struct ExtraWrites
 // and range. Returns the error in plain words, or nothing.
 std::optional<QString> checkChange(const FieldChange &change);
 
-// Puts checked changes into the panel's values (a field whose value is what
-// the device holds changes nothing). Gateway and mask start from the read.
+// Puts checked changes into the panel's values, in order (a change from a
+// file only where it differs from the read). Gateway and mask start from the
+// read.
 ExtraWrites applyChanges(const QList<FieldChange> &changes, const DeviceState &state,
                          SystemPanel &panel);
 

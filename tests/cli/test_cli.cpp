@@ -279,16 +279,20 @@ void TestCli::imageLoadWritesAnotherDevice()
     Device second(link, other, QStringLiteral("127.0.0.14"));
     QCOMPARE(first.cli(QStringList{"image", "save", "first", "--yes"} + first.target()), 0);
 
-    QCOMPARE(second.cli(QStringList{"image", "load", "first.txt", "--set", "ip=10.0.0.9"} +
+    QCOMPARE(second.cli(QStringList{"image", "load", "first.txt", "--set", "ip=10.0.0.9", "--set",
+                                    "serial_number=90201512090042"} +
                         second.target()),
              0);
-    // The image's values, the address given on the command line instead of its own.
+    // The image's values; the address and the serial number (its series 42)
+    // given on the command line instead of the image's.
     QByteArray expected = sim::writeImage(first.controller.state());
+    expected.replace(0, 4, QByteArray::fromHex("2a000000"));
     expected.replace(4, 4, QByteArray::fromHex("0a000009"));
     QCOMPARE(sim::writeImage(second.controller.state()).toHex(' '), expected.toHex(' '));
-    QCOMPARE(second.controller.state().network.mac, first.controller.state().network.mac);
+    const std::array<quint8, 6> mac{0x00, 0xFE, 0x0F, 0x0C, 0x09, 0x2A};
+    QCOMPARE(second.controller.state().network.mac, mac);
     QCOMPARE(second.controller.state().identity.deviceId,
-             first.controller.state().identity.deviceId);
+             QByteArray("02000000000000000090201512090042"));
     QCOMPARE(second.controller.state().identity.pdTag, first.controller.state().identity.pdTag);
 }
 
