@@ -174,15 +174,19 @@ const Row kRows[] = {
      TEXT_FIELD(serialNumber),
      [](const QString &v) -> std::optional<QString> {
          const auto lookup = lookupSerialNumber(v.trimmed());
-         if (lookup && lookup->deviceTypeText != kUnknownDeviceText && lookup->productionDate)
+         if (lookup && lookup->deviceTypeText != kUnknownDeviceText && lookup->productionDate &&
+             lookup->productionDate->year() >= kFirstProductionYear &&
+             lookup->productionDate->year() <= kLastProductionYear &&
+             !normalSeriesText(lookup->seriesText).isEmpty())
              return std::nullopt;
          return QStringLiteral("14 to 16 digits naming a known model and a production date");
      },
      [](SystemPanel &p, const QString &v) { applySerialNumberLookup(p, v.trimmed()); }},
+    // The series box keeps the number it is given in its own form ("-0" is 0).
     {{"series", true},
      TEXT_FIELD(boxes.txtSeries),
      range<0, kLastSeries>,
-     TEXT_SET(boxes.txtSeries)},
+     [](SystemPanel &p, const QString &v) { p.boxes.txtSeries = normalSeriesText(v); }},
     {{"hardware_number", true},
      TEXT_FIELD(hardwareNumber),
      [](const QString &v) -> std::optional<QString> {
