@@ -133,6 +133,14 @@ struct Device
     }
 };
 
+// The rows of a test that runs on each link.
+void bothLinks()
+{
+    QTest::addColumn<Link>("link");
+    QTest::newRow("serial") << Link::Serial;
+    QTest::newRow("network") << Link::Network;
+}
+
 // The window connected to the device, its first reads and a DI/DO read done.
 std::unique_ptr<Form1> connectedWindow(Device &device)
 {
@@ -173,17 +181,17 @@ private slots:
 
     void writeFromReadSendsWhatF7Sends_data();
     void writeFromReadSendsWhatF7Sends();
-    void setChangesOnlyItsField_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void setChangesOnlyItsField_data() { bothLinks(); }
     void setChangesOnlyItsField();
-    void imageSaveMatchesTheWindow_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void imageSaveMatchesTheWindow_data() { bothLinks(); }
     void imageSaveMatchesTheWindow();
-    void imageLoadWritesAnotherDevice_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void imageLoadWritesAnotherDevice_data() { bothLinks(); }
     void imageLoadWritesAnotherDevice();
-    void upgradeStoresTheImage_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void upgradeStoresTheImage_data() { bothLinks(); }
     void upgradeStoresTheImage();
     void upgradeOfAllGoesOnPastASilentDevice_data();
     void upgradeOfAllGoesOnPastASilentDevice();
-    void clockIsSet_data() { writeFromReadSendsWhatF7Sends_data(); }
+    void clockIsSet_data() { bothLinks(); }
     void clockIsSet();
     void listNamesTheDevices();
     void badInputSendsNothing_data();
@@ -195,9 +203,7 @@ private:
 
 void TestCli::writeFromReadSendsWhatF7Sends_data()
 {
-    QTest::addColumn<Link>("link");
-    QTest::newRow("serial") << Link::Serial;
-    QTest::newRow("network") << Link::Network;
+    bothLinks();
 }
 
 void TestCli::writeFromReadSendsWhatF7Sends()
