@@ -43,7 +43,8 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$source_dir/tests/lsan.supp}
 
 # The longest input worth trying per target: a little beyond the longest
 # layout it decodes (SM area 512, forwarding table 488, serial replies up to
-# and past the 298-byte checksum limit); longer inputs only cost time.
+# and past the 298-byte checksum limit; for the command line's fields, a
+# couple of dozen changes); longer inputs only cost time.
 max_len() {
   case $1 in
     can | slave_record | zigbee | dido | network_reply) echo 64 ;;
@@ -51,7 +52,7 @@ max_len() {
     clock | sys_param) echo 160 ;;
     redundancy | control) echo 300 ;;
     serial_reply) echo 400 ;;
-    sm | forwarding | serial_receive | network_receive) echo 600 ;;
+    sm | forwarding | serial_receive | network_receive | cli_fields) echo 600 ;;
     command_line_record) echo 1024 ;;
     *) echo 2048 ;; # image_reader, upgrade_package: four packets and more
   esac
