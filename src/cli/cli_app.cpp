@@ -333,22 +333,12 @@ const QString kConfirmUpgradeText = QStringLiteral("升级将冲掉原来的程�
 std::optional<QList<QByteArray>> readFirmware(const Options &o, const QString &path,
                                               QTextStream &out, QTextStream &err)
 {
-    const QFileInfo info(path);
-    if (info.isFile() && info.size() > kUpgradeMaxImageSize) {
-        err << QStringLiteral("kalmo-cli: ") << upgradeRefusalText(UpgradeRefusal::TooLarge, path)
-            << u'\n';
-        return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.exists()) {
+    if (!QFileInfo::exists(path)) {
         err << QStringLiteral("kalmo-cli: %1: no such file\n").arg(path);
         return std::nullopt;
     }
     QByteArray image;
-    if (file.open(QIODevice::ReadOnly)) image = file.readAll();
-    UpgradePackage package = SetBin(image);
-    if (file.error() != QFileDevice::NoError && package.accepted())
-        package.refusal = UpgradeRefusal::Empty; // read but not whole: as unreadable
+    const UpgradePackage package = readFirmwareFile(path, &image);
     if (!package.accepted()) {
         err << QStringLiteral("kalmo-cli: ") << upgradeRefusalText(package.refusal, path) << u'\n';
         return std::nullopt;

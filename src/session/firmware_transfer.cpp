@@ -6,6 +6,8 @@
 #include "protocol/network_replies.h"
 #include "protocol/upgrade_package.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <vector>
@@ -17,6 +19,24 @@ namespace {
 constexpr char kUpdataClickLabel[] = "bt_Updata_Click(Form1)";
 
 } // namespace
+
+UpgradePackage readFirmwareFile(const QString &path, QByteArray *image)
+{
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > kUpgradeMaxImageSize) {
+        UpgradePackage refused;
+        refused.refusal = UpgradeRefusal::TooLarge;
+        return refused;
+    }
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+    UpgradePackage package = SetBin(bytes);
+    if (file.error() != QFileDevice::NoError && package.accepted())
+        package.refusal = UpgradeRefusal::Empty; // read but not whole: as unreadable
+    if (image) *image = bytes;
+    return package;
+}
 
 FirmwareTransfer::FirmwareTransfer(Session &session) : m_session(session)
 {

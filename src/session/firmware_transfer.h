@@ -3,6 +3,7 @@
 // three requests on both links, the acknowledgements that send the next
 // packet at once, and the end of the transfer. What a front end shows at the
 // end goes through its hooks.
+#include "protocol/upgrade_package.h"
 #include "session/session.h"
 
 #include <functional>
@@ -12,6 +13,11 @@ namespace kalmo {
 // The last packet acknowledged.
 inline const QString kUpgradeDoneText = QStringLiteral("升级下位机成功");
 inline const QString kUpgradeSucceededMessage = QStringLiteral("升级成功！");
+
+// The firmware file at `path` cut into packets: a file too large to be sent
+// is refused before it is read, one that cannot be read whole as unreadable.
+// `image` (when given) receives the bytes read.
+UpgradePackage readFirmwareFile(const QString &path, QByteArray *image = nullptr);
 
 class FirmwareTransfer
 {

@@ -93,18 +93,8 @@ bool UpgradeFeature::ReadUpgradeFile(const QString &path)
     window().setStatus(kReadingText);
     const QString fileName = path.trimmed();
 
-    // A file too large to be sent is refused before it is read.
-    const QFileInfo info(fileName);
-    if (info.isFile() && info.size() > kUpgradeMaxImageSize) {
-        window().showBox(plainBox(upgradeRefusalText(UpgradeRefusal::TooLarge, path)));
-        return false;
-    }
-    QFile file(fileName);
     QByteArray image;
-    if (file.open(QIODevice::ReadOnly)) image = file.readAll();
-    UpgradePackage package = SetBin(image);
-    if (file.error() != QFileDevice::NoError && package.accepted())
-        package.refusal = UpgradeRefusal::Empty; // read but not whole: as unreadable
+    UpgradePackage package = readFirmwareFile(fileName, &image);
     if (!package.accepted()) {
         window().showBox(plainBox(upgradeRefusalText(package.refusal, path)));
         return false;
