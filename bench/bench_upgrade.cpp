@@ -55,7 +55,9 @@ constexpr double kSerialSizePauseMs = 500;                 // Timer1 after the s
 constexpr double kNetworkPacketPauseMs = 10;               // Timer1 after each network reply
 constexpr double kRestartPauseMs = kUpgradeRestartDelayMs; // the device restarts into its loader
 
-const QString kSerialDoneText = QStringLiteral("升级下位机成功");
+// The serial upgrade ends with "升级下位机成功" and, in the same event, the
+// new connection's first text, which is what the status line then shows.
+const QString kSerialDoneText = QStringLiteral("运行开始................");
 const QString kNetworkDoneBox = QStringLiteral("升级成功！");
 
 QByteArray firmwareImage()
@@ -110,8 +112,8 @@ struct Outcome
 };
 
 // Clicks "升级" on a window that has finished its first reads and runs the
-// event loop until the upgrade has ended: on the serial link with the status
-// text that says so, on the network with its box. Any other box ends it as a
+// event loop until the upgrade has ended: on the serial link with the new
+// connection it starts, on the network with its box. Any other box ends it as a
 // failure (a refusal, a time-out, a port that fails on the way).
 Outcome runUpgrade(Form1 &w, Link link, const QString &imagePath, int timeoutMs)
 {

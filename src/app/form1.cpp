@@ -157,7 +157,7 @@ void Form1::Form_Load()
         QFont bold = Text2->font();
         bold.setBold(true);
         Text2->setFont(bold);
-        Text2->setText(QStringLiteral("连接设备，选择通信方式后点击“通讯”按钮开始通讯"));
+        setStatusText(QStringLiteral("连接设备，选择通信方式后点击“通讯”按钮开始通讯"));
 
         systemInfoFeature->showDefaultRs485_2Settings();
 

@@ -146,13 +146,24 @@ private:
     void showProgress(const ProgressState &progress) override;
     void showMessage(const QString &text) override;
     void reopenSerialPort(const QString &settings) override;
+    void holdStatusLine() override { holdTexts(); }
+    void releaseStatusLine() override { releaseTexts(); }
 
     // WindowServices
     Link chosenLink() const override { return selectedLink(); }
     QDateTime now() const override { return currentTime(); }
     void setStatus(const QString &text) override { setStatusText(text); }
-    void showBox(const MessageBoxRequest &request) override { showMessageBox(request); }
-    bool ask(const MessageBoxRequest &request) override { return askQuestion(request); }
+    // A box shows the status line as it stands.
+    void showBox(const MessageBoxRequest &request) override
+    {
+        showHeldTexts();
+        showMessageBox(request);
+    }
+    bool ask(const MessageBoxRequest &request) override
+    {
+        showHeldTexts();
+        return askQuestion(request);
+    }
     void refuseField(const QString &control, const QString &label, const QString &logLabel,
                      const QString &description) override;
     void startCommunication() override { StartRun_Click(); }

@@ -43,12 +43,12 @@ void Form1::optComm_Click(int index)
         ComPort->show();
         ComPort->setEnabled(true);
         if (ComPort->count() > 0) ComPort->setCurrentIndex(0);
-        Text2->setText(kSerialHint);
+        setStatusText(kSerialHint);
         tellSections(ConnectionEvent::SerialChosen);
     } else {
         ComPort->hide();
         ComPort->setEnabled(false);
-        Text2->setText(kNetworkHint);
+        setStatusText(kNetworkHint);
         tellSections(ConnectionEvent::NetworkChosen);
     }
 }
@@ -76,7 +76,7 @@ void Form1::lockLinkChoice()
     ComPort->setEnabled(false);
     StartRun->setEnabled(false);
     setBold(Text2, false);
-    Text2->setText(kRunStartedText);
+    setStatusText(kRunStartedText);
 }
 
 void Form1::startSerialLink()
@@ -105,14 +105,14 @@ void Form1::startSerialLink()
 
 void Form1::openingFailed(const QString &text)
 {
-    showMessageBox({QMessageBox::Warning, kSerialErrorTitle, text});
+    showBox({QMessageBox::Warning, kSerialErrorTitle, text});
     optComm[0]->setEnabled(true);
     optComm[1]->setEnabled(true);
     ComPort->setEnabled(true);
     StartRun->setEnabled(true);
     cmdStop->setEnabled(false);
     tellSections(ConnectionEvent::OpeningFailed);
-    Text2->setText(kRetryText);
+    setStatusText(kRetryText);
     ForCustomer();
 }
 
@@ -128,8 +128,8 @@ void Form1::serialPortFailed(const SerialPortFailure &failure)
     optComm[1]->setEnabled(true);
     ComPort->setEnabled(true);
     StartRun->setEnabled(true);
-    Text2->setText(kRetryText);
-    showMessageBox({QMessageBox::Warning, kSerialErrorTitle,
+    setStatusText(kRetryText);
+    showBox({QMessageBox::Warning, kSerialErrorTitle,
                     CommErrorText(failure.number, failure.description)});
     ForCustomer();
 }
@@ -190,7 +190,7 @@ void Form1::cmdStop_Click()
     m_session->resetCounters();
     resetPauseButton(false);
     tellSections(ConnectionEvent::Stopped);
-    Text2->clear();
+    setStatusText(QString());
     ForCustomer();
 }
 

@@ -68,7 +68,7 @@ void Form1::startNetworkLink()
         listeningFailed(*failure);
         return;
     }
-    Text2->setText(kWaitingForDevicesText);
+    setStatusText(kWaitingForDevicesText);
 
     // One empty entry and no list item: the two stay index-aligned.
     m_session->deviceTable.reset();
@@ -83,14 +83,14 @@ void Form1::startNetworkLink()
 void Form1::listeningFailed(const SocketFailure &failure)
 {
     // Typically the port is held by another program. No log line.
-    showMessageBox({QMessageBox::Warning, kWinsockErrorTitle,
+    showBox({QMessageBox::Warning, kWinsockErrorTitle,
                     WinsockErrorText(failure.number, failure.description)});
     optComm[0]->setEnabled(true);
     optComm[1]->setEnabled(true);
     StartRun->setEnabled(true);
     cmdStop->setEnabled(false);
     tellSections(ConnectionEvent::OpeningFailed);
-    Text2->setText(kRestartAfterErrorText);
+    setStatusText(kRestartAfterErrorText);
     ForCustomer();
 }
 
@@ -99,7 +99,7 @@ void Form1::stopNetworkLink()
     m_session->wsckDeviceQuery->stop();
     m_session->wsckR_W->close();
     m_session->deviceTable.reset();
-    Text2->clear();
+    setStatusText(QString());
     for (int i = cmbDevice->count() - 1; i >= 0; --i)
         cmbDevice->removeItem(i);
     cmbDevice->hide();
@@ -129,7 +129,7 @@ void Form1::takeAnnouncement(const Announcement &announcement)
         const int current = cmbDevice->currentIndex();
         cmbDevice->addItem(outcome.itemText);
         cmbDevice->setCurrentIndex(current);
-        Text2->setText(kNewDeviceText);
+        setStatusText(kNewDeviceText);
         break;
     }
     }
@@ -137,8 +137,8 @@ void Form1::takeAnnouncement(const Announcement &announcement)
     if (!m_session->timCheckDevice->isActive()) m_session->timCheckDevice->start();
     if (cmbDevice->isHidden() && cmbDevice->count() >= 1) {
         cmbDevice->show();
-        Text2->clear();
-        Text2->setText(kChooseDeviceText);
+        setStatusText(QString());
+        setStatusText(kChooseDeviceText);
         cmbDevice->setFocus();
     }
 
@@ -165,7 +165,7 @@ void Form1::cmbDevice_Click()
         m_session->timMscon->stop();
         resetPauseButton(false);
         tellSections(ConnectionEvent::DeviceChosen);
-        Text2->setText(kReadingInformationText);
+        setStatusText(kReadingInformationText);
 
         const DeviceEntry entry = m_session->deviceTable.entryForItem(index);
         const QString itemText = cmbDevice->itemText(index);
@@ -201,12 +201,12 @@ void Form1::timCheckDevice_Timer()
                 cmbDevice->removeItem(int(departure.index));
                 m_session->timCheckDevice->stop();
                 cmbDevice->hide();
-                Text2->setText(kNoDeviceOnlineText);
+                setStatusText(kNoDeviceOnlineText);
                 stopReadingLostDevice();
                 tellSections(ConnectionEvent::LastDeviceGone);
                 break;
             case DeviceDeparture::Kind::Chosen:
-                Text2->setText(kChosenDeviceOfflineText);
+                setStatusText(kChosenDeviceOfflineText);
                 stopReadingLostDevice();
                 resetPauseButton(false);
                 tellSections(ConnectionEvent::ChosenDeviceGone);
@@ -215,7 +215,7 @@ void Form1::timCheckDevice_Timer()
                 cmbDevice->setCurrentIndex(-1);
                 break;
             case DeviceDeparture::Kind::Other:
-                Text2->setText(kDeviceOfflineText);
+                setStatusText(kDeviceOfflineText);
                 cmbDevice->removeItem(int(departure.index));
                 break;
             }

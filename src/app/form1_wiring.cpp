@@ -77,12 +77,12 @@ Link Form1::selectedLink() const
 
 void Form1::setStatusText(const QString &text)
 {
-    controls::showText(Text2, text);
+    showStatusText(text);
 }
 
 void Form1::showReplyCount(const QString &text)
 {
-    controls::showText(Text4, text);
+    showReplyCountText(text);
 }
 
 void Form1::showTimeoutCount(const QString &text)
@@ -97,7 +97,7 @@ void Form1::showProgress(const ProgressState &progress)
 
 void Form1::showMessage(const QString &text)
 {
-    showMessageBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(), text});
+    showBox({QMessageBox::NoIcon, QApplication::applicationDisplayName(), text});
 }
 
 void Form1::reopenSerialPort(const QString &settings)
@@ -112,12 +112,12 @@ void Form1::refuseField(const QString &control, const QString &label, const QStr
 {
     appendErrorLog(logLabel, description);
     const QString text = kFormatErrorText + label;
-    Text2->setText(text);
+    setStatusText(text);
     if (auto *widget = findChild<QWidget *>(control)) {
         widget->setFocus();
         if (auto *box = qobject_cast<QLineEdit *>(widget)) box->selectAll();
     }
-    showMessageBox({QMessageBox::Warning, QApplication::applicationDisplayName(), text});
+    showBox({QMessageBox::Warning, QApplication::applicationDisplayName(), text});
 }
 
 } // namespace kalmo

@@ -4,6 +4,8 @@
 
 #include <QHBoxLayout>
 
+#include <utility>
+
 namespace kalmo {
 
 using namespace controls;
@@ -82,7 +84,9 @@ QFrame *buildConnectionBar(QWidget *parent, ConnectionBarControls &c)
 QWidget *buildStatusLine(QWidget *parent, StatusLineControls &c)
 {
     auto *line = new QWidget(parent);
-    auto &[Text2, Text4, Text3, ProgressBar, lb_ProgProc] = c;
+    QLineEdit *&Text2 = c.Text2, *&Text4 = c.Text4, *&Text3 = c.Text3;
+    QProgressBar *&ProgressBar = c.ProgressBar;
+    QLabel *&lb_ProgProc = c.lb_ProgProc;
     line->setObjectName(QStringLiteral("statusLine"));
 
     Text2 = lineEdit(line, QStringLiteral("Text2"));
@@ -128,6 +132,34 @@ void StatusLineControls::paintProgress(const ProgressState &progress) const
     ProgressBar->setVisible(progress.visible);
     lb_ProgProc->setText(progress.label);
     lb_ProgProc->setVisible(progress.visible);
+}
+
+void StatusLineControls::showStatusText(const QString &text)
+{
+    if (textHold > 0)
+        heldStatus = text;
+    else
+        controls::showText(Text2, text);
+}
+
+void StatusLineControls::showReplyCountText(const QString &text)
+{
+    if (textHold > 0)
+        heldReplyCount = text;
+    else
+        controls::showText(Text4, text);
+}
+
+void StatusLineControls::releaseTexts()
+{
+    if (textHold > 0) --textHold;
+    showHeldTexts();
+}
+
+void StatusLineControls::showHeldTexts()
+{
+    if (heldStatus) controls::showText(Text2, *std::exchange(heldStatus, std::nullopt));
+    if (heldReplyCount) controls::showText(Text4, *std::exchange(heldReplyCount, std::nullopt));
 }
 
 } // namespace kalmo

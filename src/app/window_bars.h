@@ -14,6 +14,7 @@
 #include <QRadioButton>
 
 #include <array>
+#include <optional>
 
 namespace kalmo {
 
@@ -38,11 +39,25 @@ struct StatusLineControls
     // The progress bar and its percentage as the state says.
     void paintProgress(const ProgressState &progress) const;
 
+    // The status box and the reply counter. While the texts are held (a
+    // reply being handled) only the last one set is kept and shown when the
+    // hold ends, so a box cleared and written again within one reply is laid
+    // out once, after the request that reply let go out.
+    void showStatusText(const QString &text);
+    void showReplyCountText(const QString &text);
+    void holdTexts() { ++textHold; }
+    void releaseTexts();
+    void showHeldTexts();
+
     QLineEdit *Text2 = nullptr; // status box
     QLineEdit *Text4 = nullptr; // reply counter
     QLineEdit *Text3 = nullptr; // receive time-out counter
     QProgressBar *ProgressBar = nullptr;
     QLabel *lb_ProgProc = nullptr; // percentage beside the bar
+
+    int textHold = 0;
+    std::optional<QString> heldStatus;
+    std::optional<QString> heldReplyCount;
 };
 // Builds the status line and fills in its controls.
 QWidget *buildStatusLine(QWidget *parent, StatusLineControls &controls);

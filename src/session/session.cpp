@@ -30,6 +30,19 @@ constexpr TimerSetup kTimers[] = {
     {&Session::timCheckDevice, "timCheckDevice", kPresenceIntervalMs, false},
 };
 
+// The status line held while one reply is handled.
+class StatusLineHold
+{
+public:
+    explicit StatusLineHold(SessionView &view) : m_view(view) { m_view.holdStatusLine(); }
+    ~StatusLineHold() { m_view.releaseStatusLine(); }
+    StatusLineHold(const StatusLineHold &) = delete;
+    StatusLineHold &operator=(const StatusLineHold &) = delete;
+
+private:
+    SessionView &m_view;
+};
+
 } // namespace
 
 QString numberText(qint64 value)
@@ -206,6 +219,7 @@ void Session::Comm1_OnComm()
 
 void Session::receiveSerial(const QByteArray &input)
 {
+    const StatusLineHold hold(m_view);
     runLogged(kSerialReceiveLabel, [&] {
         serialReplyCounter = nextCount(serialReplyCounter);
         m_view.showReplyCount(QString::number(serialReplyCounter));
@@ -251,6 +265,7 @@ void Session::routeSerialReply(const QByteArray &reply)
 
 void Session::wsckR_W_DataArrival(const QByteArray &datagram)
 {
+    const StatusLineHold hold(m_view);
     runLogged(kServiceDataArrivalLabel, [&] { receiveNetwork(datagram); });
 }
 

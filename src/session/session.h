@@ -61,6 +61,11 @@ public:
     // Closes the serial port and opens the chosen one again with these
     // settings; throws ProcedureError when it does not open.
     virtual void reopenSerialPort(const QString &settings) = 0;
+    // Around the handling of one reply: the status line may show the texts
+    // set meanwhile once the reply has been handled, so the request the reply
+    // lets go out is not kept waiting for them.
+    virtual void holdStatusLine() {}
+    virtual void releaseStatusLine() {}
 };
 
 // A reply as a handler sees it: the whole buffer and the link it came on.

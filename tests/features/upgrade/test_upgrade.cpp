@@ -249,6 +249,13 @@ void TestUpgrade::networkTransfer()
     NetworkUpgrade r;
     const quint16 sequence = quint16(r.w->dispatcher().sendState().writeSequence);
     const QByteArray image = testImage(2049);
+    // The box shown as the last reply is handled sees the status line it left.
+    QString statusUnderBox;
+    const auto collect = r.w->showMessageBox;
+    r.w->showMessageBox = [&](const MessageBoxRequest &box) {
+        statusUnderBox = r.w->Text2->text();
+        collect(box);
+    };
     const Transfer seen = r.run(image);
 
     QCOMPARE(seen.requests.size(), 7);
@@ -265,6 +272,7 @@ void TestUpgrade::networkTransfer()
 
     QCOMPARE(r.boxes.size(), 1);
     QCOMPARE(r.boxes[0].text, QStringLiteral("升级成功！"));
+    QCOMPARE(statusUnderBox, QStringLiteral("发送升级数据成功"));
     QCOMPARE(r.w->session().timCheckDevice->interval(), 7000);
     QCOMPARE(r.w->session().Timer1->interval(), 300);
     r.communicates();
