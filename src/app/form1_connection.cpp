@@ -130,7 +130,7 @@ void Form1::serialPortFailed(const SerialPortFailure &failure)
     StartRun->setEnabled(true);
     setStatusText(kRetryText);
     showBox({QMessageBox::Warning, kSerialErrorTitle,
-                    CommErrorText(failure.number, failure.description)});
+             CommErrorText(failure.number, failure.description)});
     ForCustomer();
 }
 

@@ -84,7 +84,7 @@ void Form1::listeningFailed(const SocketFailure &failure)
 {
     // Typically the port is held by another program. No log line.
     showBox({QMessageBox::Warning, kWinsockErrorTitle,
-                    WinsockErrorText(failure.number, failure.description)});
+             WinsockErrorText(failure.number, failure.description)});
     optComm[0]->setEnabled(true);
     optComm[1]->setEnabled(true);
     StartRun->setEnabled(true);
@@ -137,7 +137,6 @@ void Form1::takeAnnouncement(const Announcement &announcement)
     if (!m_session->timCheckDevice->isActive()) m_session->timCheckDevice->start();
     if (cmbDevice->isHidden() && cmbDevice->count() >= 1) {
         cmbDevice->show();
-        setStatusText(QString());
         setStatusText(kChooseDeviceText);
         cmbDevice->setFocus();
     }
