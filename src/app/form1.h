@@ -154,16 +154,8 @@ private:
     QDateTime now() const override { return currentTime(); }
     void setStatus(const QString &text) override { setStatusText(text); }
     // A box shows the status line as it stands.
-    void showBox(const MessageBoxRequest &request) override
-    {
-        showHeldTexts();
-        showMessageBox(request);
-    }
-    bool ask(const MessageBoxRequest &request) override
-    {
-        showHeldTexts();
-        return askQuestion(request);
-    }
+    void showBox(const MessageBoxRequest &box) override { showHeldTexts(), showMessageBox(box); }
+    bool ask(const MessageBoxRequest &box) override { return showHeldTexts(), askQuestion(box); }
     void refuseField(const QString &control, const QString &label, const QString &logLabel,
                      const QString &description) override;
     void startCommunication() override { StartRun_Click(); }
